@@ -1,0 +1,28 @@
+// The C++ side of the platform for the runtime: how a Qt widget becomes a window.
+// Only the runtime includes this; the programs see handles and messages only.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <exception>
+#include <functional>
+
+class QWidget;
+class QAbstractButton;
+
+namespace platform {
+// Gives a top-level widget a handle and a window procedure, and turns its Qt events
+// into messages (table in Window.cpp). The widget stays owned by the caller; it must
+// outlive the handle (call DestroyWindow before deleting it). Sends WM_CREATE.
+// Must run on the GUI thread, with a QApplication.
+ZPAPI HWND AttachWindow(QWidget* widget, WNDPROC proc);
+ZPAPI QWidget* WidgetOf(HWND hwnd);
+ZPAPI HWND WindowOf(const QWidget* widget);
+// A click of button sends WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), 0) to the window.
+ZPAPI void AttachCommand(HWND hwnd, QAbstractButton* button, int id);
+// Called when an exception leaves a window procedure that the platform ran from Qt's
+// event loop; the default prints it and ends the process with status 3.
+ZPAPI void SetUncaughtExceptionHandler(std::function<void(std::exception_ptr)> handler);
+// The window thread's event loop ran a window procedure: used by tests to wait.
+ZPAPI bool IsWindowThread();
+} // namespace platform

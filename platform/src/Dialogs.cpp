@@ -1,0 +1,92 @@
+#include "platform/Dialogs.h"
+
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+#include "platform/QtBridge.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+// An item list names one folder; it is one allocation, released by CoTaskMemFree.
+struct ITEMIDLIST {
+    std::uint32_t magic;
+    char native[1]; // NUL-terminated native path, allocated to its length
+};
+
+namespace {
+constexpr std::uint32_t kItemListMagic = 0x5A504944; // "ZPID"
+
+int ShowMessage(HWND owner, const QString& text, const QString* caption) {
+    QMessageBox box(platform::WidgetOf(owner));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setWindowTitle(caption ? *caption : QGuiApplication::applicationDisplayName());
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+LPITEMIDLIST MakeItemList(const std::string& native) {
+    auto* list = static_cast<ITEMIDLIST*>(std::malloc(sizeof(ITEMIDLIST) + native.size()));
+    if (!list) return nullptr;
+    list->magic = kItemListMagic;
+    std::memcpy(list->native, native.c_str(), native.size() + 1);
+    return list;
+}
+} // namespace
+
+extern "C" {
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT) {
+    const QString body = QString::fromStdU16String(platform::FromAnsi(text ? text : ""));
+    if (!caption) return ShowMessage(owner, body, nullptr);
+    const QString title = QString::fromStdU16String(platform::FromAnsi(caption));
+    return ShowMessage(owner, body, &title);
+}
+
+int MessageBoxW(HWND owner, const WCHAR* text, const WCHAR* caption, UINT) {
+    const QString body = text ? QString::fromUtf16(text) : QString();
+    if (!caption) return ShowMessage(owner, body, nullptr);
+    const QString title = QString::fromUtf16(caption);
+    return ShowMessage(owner, body, &title);
+}
+
+LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
+    if (!info) return nullptr;
+    const QString title =
+        QString::fromStdU16String(platform::FromAnsi(info->lpszTitle ? info->lpszTitle : ""));
+    // Only file-system folders can be chosen here, whatever the flags say.
+    QFileDialog dialog(platform::WidgetOf(info->hwndOwner), title, QDir::homePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return nullptr;
+    const QString chosen = QDir::cleanPath(dialog.selectedFiles().first());
+    const std::string native = chosen.toStdString();
+    if (info->pszDisplayName) {
+        std::string name = platform::ToAnsi(QDir(chosen).dirName().toStdU16String());
+        name.resize(std::min<std::size_t>(name.size(), MAX_PATH - 1));
+        std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
+    }
+    return MakeItemList(native);
+}
+
+BOOL SHGetPathFromIDListA(LPITEMIDLIST list, char* path) {
+    if (!list || !path || list->magic != kItemListMagic) return FALSE;
+    const std::string text = platform::AnsiFromNativePath(list->native);
+    if (text.size() >= static_cast<std::size_t>(MAX_PATH)) return FALSE;
+    std::memcpy(path, text.c_str(), text.size() + 1);
+    return TRUE;
+}
+
+void CoTaskMemFree(void* memory) {
+    std::free(memory);
+}
+}
