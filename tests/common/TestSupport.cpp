@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QThread>
+#include <QTimer>
+#include <QWidget>
 
 namespace testsupport {
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound) {
@@ -19,5 +21,22 @@ bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds boun
 void PumpPending() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+void WhenModalShows(std::function<void(QWidget*)> act, std::chrono::milliseconds bound) {
+    auto* timer = new QTimer;
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act), deadline] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(modal);
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
 }
 } // namespace testsupport

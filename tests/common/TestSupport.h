@@ -4,9 +4,17 @@
 #include <chrono>
 #include <functional>
 
+class QWidget;
+
 namespace testsupport {
 // Runs the event loop until pred() holds or the bound passes; returns pred().
 bool PumpUntil(const std::function<bool()>& pred,
                std::chrono::milliseconds bound = std::chrono::seconds(10));
 // Runs the event loop for what is already queued.
 void PumpPending();
+// Calls act(widget) from the event loop as soon as a modal widget is active (a
+// message box or chooser opened by the code under test), once. Stays armed for at
+// most the bound.
+void WhenModalShows(std::function<void(QWidget*)> act,
+                    std::chrono::milliseconds bound = std::chrono::seconds(10));
+} // namespace testsupport
