@@ -1,0 +1,112 @@
+// The 8-bit code page and the platform's path form.
+#include "platform/CodePage.h"
+#include "platform/Paths.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+struct CodePageGuard {
+    explicit CodePageGuard(const char* cs) { platform::SetCodePageForTesting(cs); }
+    ~CodePageGuard() { platform::SetCodePageForTesting(""); }
+};
+
+TEST(CodePage, Utf8RoundTripsEverythingIncludingSurrogatePairs) {
+    CodePageGuard guard("UTF-8");
+    const std::u16string text = u"Canción ñ 日本 \U0001F3B5";
+    const std::string ansi = platform::ToAnsi(text);
+    EXPECT_EQ(ansi, "Canci\xC3\xB3n \xC3\xB1 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\xB5");
+    EXPECT_EQ(platform::FromAnsi(ansi), text);
+    // A lone surrogate has no 8-bit form.
+    EXPECT_EQ(platform::ToAnsi(std::u16string(1, u'\xD800')), "?");
+}
+
+TEST(CodePage, SingleByteCodePageReplacesWhatItLacks) {
+    CodePageGuard guard("ISO-8859-1");
+    EXPECT_EQ(platform::CodePageName(), "ISO-8859-1");
+    const std::string ansi = platform::ToAnsi(u"Música 日本");
+    EXPECT_EQ(ansi, "M\xFAsica ??");
+    EXPECT_EQ(platform::FromAnsi(ansi), u"Música ??");
+}
+
+TEST(CodePage, Win32ConventionsForSizesAndTerminators) {
+    CodePageGuard guard("UTF-8");
+    const char16_t* wide = u"año";
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr), 5);
+    char out[8];
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, out, sizeof out, nullptr, nullptr), 5);
+    EXPECT_STREQ(out, "a\xC3\xB1o");
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, out, 3, nullptr, nullptr), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 3, out, sizeof out, nullptr, nullptr), 4);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, nullptr, -1, out, sizeof out, nullptr, nullptr), 0);
+
+    char16_t back[8];
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, out, 4, nullptr, 0), 3);
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\xC3\xB1o", -1, back, 8), 4);
+    EXPECT_EQ(std::u16string(back), u"año");
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, back, 2), 0);
+    // Invalid UTF-8 never crashes: each bad byte becomes a replacement character.
+    EXPECT_EQ(platform::FromAnsi("a\xFF\xC3"), u"a\uFFFD\uFFFD");
+}
+
+TEST(CodePage, ReplacementIsReportedWhenAsked) {
+    CodePageGuard guard("ISO-8859-1");
+    BOOL used = FALSE;
+    char out[8];
+    WideCharToMultiByte(CP_ACP, 0, u"a日", 2, out, sizeof out, nullptr, &used);
+    EXPECT_TRUE(used);
+    WideCharToMultiByte(CP_ACP, 0, u"a?", 2, out, sizeof out, nullptr, &used);
+    EXPECT_FALSE(used);
+}
+
+TEST(Paths, NativeAndPlatformFormsRoundTrip) {
+    EXPECT_EQ(platform::FromNativePath("/home/ana/Música/a.mp3"), u"\\home\\ana\\Música\\a.mp3");
+    EXPECT_EQ(platform::ToNativePath(u"\\home\\ana\\Música\\a.mp3"), "/home/ana/Música/a.mp3");
+    EXPECT_EQ(platform::FromNativePath("/"), u"\\");
+    EXPECT_EQ(platform::ToNativePath(u"\\"), "/");
+    // A literal backslash inside a native name survives the trip.
+    const std::u16string odd = platform::FromNativePath("/tmp/a\\b.mp3");
+    EXPECT_EQ(odd, u"\\tmp\\a\uF05Cb.mp3");
+    EXPECT_EQ(platform::ToNativePath(odd), "/tmp/a\\b.mp3");
+    EXPECT_EQ(platform::FromNativePath("rel/x"), u"rel\\x");
+}
+
+TEST(Paths, OpenByAnsiPathFindsTheFileUnderEitherCodePage) {
+    const auto dir = std::filesystem::temp_directory_path() / "zampolo-paths-test";
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "canción.mp3";
+    std::ofstream(file) << "x";
+    const std::string native = file.string();
+    {
+        CodePageGuard guard("UTF-8");
+        int fd = platform::OpenFileA(platform::AnsiFromNativePath(native).c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    {
+        CodePageGuard guard("ISO-8859-1");
+        const std::string ansi = platform::AnsiFromNativePath(native);
+        EXPECT_NE(ansi.find("canci\xF3n.mp3"), std::string::npos);
+        int fd = platform::OpenFileA(ansi.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    EXPECT_EQ(platform::OpenFileA("\\no\\such\\file.mp3", O_RDONLY), -1);
+    EXPECT_EQ(platform::OpenFileA(nullptr, O_RDONLY), -1);
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Paths, ReplacedCharactersSimplyFailToOpen) {
+    const auto dir = std::filesystem::temp_directory_path() / "zampolo-paths-test2";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "日本.mp3") << "x";
+    CodePageGuard guard("ISO-8859-1");
+    const std::string ansi = platform::AnsiFromNativePath((dir / "日本.mp3").string());
+    EXPECT_NE(ansi.find("??.mp3"), std::string::npos);
+    EXPECT_EQ(platform::OpenFileA(ansi.c_str(), O_RDONLY), -1);
+    std::filesystem::remove_all(dir);
+}
+} // namespace
