@@ -1,0 +1,301 @@
+#include "Output.h"
+
+#include <out123.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace mp3 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// libout123's own order, less the drivers that "open" without a device (dummy discards
+// unpaced; openal, finding no device, spins forever in close) and portaudio, which
+// only fronts ALSA and JACK again.
+constexpr const char* kDefaultDrivers = "pulse,alsa,oss,jack,nas";
+
+// What a device that plays in real time still holds: what was handed over, less what
+// the clock says it has played since. An underrun starts the clock again.
+class LeadClock {
+public:
+    void setRate(long rate) {
+        rate_ = rate;
+        clear();
+    }
+    void clear() {
+        pending_ = 0;
+        at_ = Clock::now();
+    }
+    std::uint64_t queued() const {
+        const double elapsed = std::chrono::duration<double>(Clock::now() - at_).count();
+        const auto played = static_cast<std::uint64_t>(elapsed * static_cast<double>(rate_));
+        return pending_ > played ? pending_ - played : 0;
+    }
+    void add(std::uint64_t samples) {
+        pending_ = queued() + samples;
+        at_ = Clock::now();
+    }
+    long rate() const { return rate_; }
+
+private:
+    long rate_ = 1;
+    std::uint64_t pending_ = 0;
+    Clock::time_point at_ = Clock::now();
+};
+
+class DeviceSink final : public Sink {
+public:
+    explicit DeviceSink(std::string drivers) : drivers_(std::move(drivers)) {}
+    ~DeviceSink() override {
+        if (handle_) out123_del(handle_); // closes, which plays out what is queued
+    }
+    bool start(const Format& format) override {
+        if (!handle_) {
+            handle_ = out123_new();
+            if (!handle_) return false;
+            out123_param2(handle_, OUT123_ADD_FLAGS, OUT123_QUIET, 0, nullptr);
+            if (out123_open(handle_, drivers_.c_str(), nullptr) != OUT123_OK) return false;
+        } else if (started_) {
+            out123_stop(handle_); // plays out the previous format's tail
+            started_ = false;
+        }
+        if (out123_start(handle_, format.rate, format.channels, MPG123_ENC_SIGNED_16) != OUT123_OK)
+            return false;
+        started_ = true;
+        frameBytes_ = 2 * format.channels;
+        clock_.setRate(format.rate);
+        return true;
+    }
+    bool play(const std::uint8_t* data, std::size_t bytes, const std::function<bool()>&) override {
+        const std::size_t done = out123_play(handle_, const_cast<std::uint8_t*>(data), bytes);
+        clock_.add(done / static_cast<std::size_t>(frameBytes_));
+        return done == bytes;
+    }
+    void drop() override {
+        out123_drop(handle_);
+        clock_.clear();
+    }
+    std::uint64_t queued() override { return clock_.queued(); }
+    bool live() const override { return true; }
+
+private:
+    std::string drivers_;
+    out123_handle* handle_ = nullptr;
+    bool started_ = false;
+    int frameBytes_ = 4;
+    LeadClock clock_;
+};
+
+// Paced silence: consumes samples in real time, holding at most kHold of them.
+class SilentSink final : public Sink {
+public:
+    bool start(const Format& format) override {
+        frameBytes_ = 2 * format.channels;
+        clock_.setRate(format.rate);
+        return true;
+    }
+    bool play(const std::uint8_t*, std::size_t bytes,
+              const std::function<bool()>& stopped) override {
+        const std::uint64_t samples = bytes / static_cast<std::size_t>(frameBytes_);
+        const auto hold = static_cast<std::uint64_t>(clock_.rate() / 10); // 100 ms
+        // Short sleeps, so that a stop is seen while waiting for room.
+        while (clock_.queued() + samples > hold && !(stopped && stopped()))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        clock_.add(samples);
+        return true;
+    }
+    void drop() override { clock_.clear(); }
+    std::uint64_t queued() override { return clock_.queued(); }
+    bool live() const override { return true; }
+
+private:
+    int frameBytes_ = 4;
+    LeadClock clock_;
+};
+
+// Unpaced: takes everything at once and plays nothing.
+class FastSink final : public Sink {
+public:
+    bool start(const Format&) override { return true; }
+    bool play(const std::uint8_t*, std::size_t, const std::function<bool()>&) override {
+        return true;
+    }
+    void drop() override {}
+    std::uint64_t queued() override { return 0; }
+    bool live() const override { return false; }
+};
+
+// A WAV file of everything played, unpaced. The header is kept up to date after every
+// write, so the file is complete whenever a song has ended. A new format starts the
+// file again.
+class WavSink final : public Sink {
+public:
+    explicit WavSink(std::string path) : path_(std::move(path)) {}
+    ~WavSink() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool start(const Format& format) override {
+        if (fd_ >= 0 && format == format_) return true;
+        if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0 || ftruncate(fd_, 0) != 0) return false;
+        format_ = format;
+        dataBytes_ = 0;
+        return writeHeader();
+    }
+    bool play(const std::uint8_t* data, std::size_t bytes, const std::function<bool()>&) override {
+        if (pwriteAll(data, bytes, 44 + dataBytes_) != bytes) return false;
+        dataBytes_ += bytes;
+        return writeHeader();
+    }
+    void drop() override {}
+    std::uint64_t queued() override { return 0; }
+    bool live() const override { return false; }
+
+private:
+    static void put32(std::uint8_t* p, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+    bool writeHeader() {
+        std::array<std::uint8_t, 44> h{};
+        const auto channels = static_cast<std::uint32_t>(format_.channels);
+        const auto rate = static_cast<std::uint32_t>(format_.rate);
+        const auto data =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(dataBytes_, 0xFFFFFFD3u));
+        std::memcpy(h.data(), "RIFF", 4);
+        put32(h.data() + 4, 36 + data);
+        std::memcpy(h.data() + 8, "WAVEfmt ", 8);
+        put32(h.data() + 16, 16);
+        put32(h.data() + 20, 1 | (channels << 16)); // PCM, channels
+        put32(h.data() + 24, rate);
+        put32(h.data() + 28, rate * channels * 2);
+        put32(h.data() + 32, (channels * 2) | (16u << 16)); // block align, bits
+        std::memcpy(h.data() + 36, "data", 4);
+        put32(h.data() + 40, data);
+        return pwriteAll(h.data(), h.size(), 0) == h.size();
+    }
+    std::size_t pwriteAll(const std::uint8_t* p, std::size_t n, std::uint64_t at) {
+        std::size_t done = 0;
+        while (done < n) {
+            const ssize_t r = pwrite(fd_, p + done, n - done, static_cast<off_t>(at + done));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) break;
+            done += static_cast<std::size_t>(r);
+        }
+        return done;
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    Format format_;
+    std::uint64_t dataBytes_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<Sink> MakeSink(const std::string& setting, const Format& format) {
+    std::unique_ptr<Sink> sink;
+    if (setting == "fast")
+        sink = std::make_unique<FastSink>();
+    else if (setting == "silent")
+        sink = std::make_unique<SilentSink>();
+    else if (setting.rfind("wav:", 0) == 0)
+        sink = std::make_unique<WavSink>(setting.substr(4));
+    else
+        sink = std::make_unique<DeviceSink>(setting.empty() ? kDefaultDrivers : setting);
+    if (sink->start(format)) return sink;
+    sink = std::make_unique<SilentSink>();
+    sink->start(format);
+    return sink;
+}
+
+Output& Output::Instance() {
+    static Output* output = new Output; // never destroyed, see the header
+    return *output;
+}
+
+bool Output::acquire(const std::function<bool()>& stopped) {
+    std::unique_lock lock(mutex_);
+    if (!closerStarted_) {
+        std::thread([this] { closeIdle(); }).detach();
+        closerStarted_ = true;
+    }
+    while (leased_) {
+        if (stopped()) return false;
+        changed_.wait_for(lock, std::chrono::milliseconds(5));
+    }
+    leased_ = true;
+    stopped_ = stopped;
+    return true;
+}
+
+bool Output::start(const std::string& setting, const Format& format) {
+    if (sink_ && setting == setting_) {
+        if (format == format_) return true;
+        if (sink_->start(format)) {
+            format_ = format;
+            return true;
+        }
+    }
+    sink_.reset(); // plays out the old stream before the new one opens
+    sink_ = MakeSink(setting, format);
+    setting_ = setting;
+    format_ = format;
+    written_ = 0;
+    return true;
+}
+
+bool Output::play(const std::uint8_t* data, std::size_t bytes) {
+    if (!sink_) return false;
+    const bool ok = sink_->play(data, bytes, stopped_);
+    written_ += bytes / static_cast<std::size_t>(2 * format_.channels);
+    return ok;
+}
+
+void Output::drop() {
+    if (sink_) sink_->drop();
+}
+
+std::uint64_t Output::heard() {
+    if (!sink_) return written_;
+    return written_ - std::min(written_, sink_->queued());
+}
+
+void Output::release() {
+    std::lock_guard lock(mutex_);
+    stopped_ = nullptr;
+    leased_ = false;
+    releasedAt_ = Clock::now();
+    changed_.notify_all();
+}
+
+void Output::closeIdle() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (leased_ || !sink_ || !sink_->live()) {
+            changed_.wait(lock);
+            continue;
+        }
+        const auto deadline = releasedAt_ + kIdleClose;
+        if (Clock::now() < deadline) {
+            changed_.wait_until(lock, deadline);
+            continue;
+        }
+        leased_ = true; // closing may take a moment; hold the lease meanwhile
+        auto sink = std::move(sink_);
+        setting_.clear();
+        written_ = 0;
+        lock.unlock();
+        sink.reset();
+        lock.lock();
+        leased_ = false;
+        changed_.notify_all();
+    }
+}
+
+} // namespace mp3

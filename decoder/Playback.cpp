@@ -1,0 +1,257 @@
+#include "Playback.h"
+
+#include "ByteSource.h"
+#include "MpegScan.h"
+#include "Output.h"
+
+#include "platform/Messages.h"
+#include "platform/Paths.h"
+
+#include <mpg123.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mp3 {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// mp3stop moves the generation on; a playback stops once the generation differs from
+// the one it began under. Never destroyed (playback threads are not joined).
+class Stops {
+public:
+    static Stops& Instance() {
+        static Stops* stops = new Stops;
+        return *stops;
+    }
+    std::uint64_t generation() const { return generation_.load(); }
+    void stopAll() {
+        std::lock_guard lock(mutex_);
+        ++generation_;
+        changed_.notify_all();
+    }
+    // Waits until the deadline; true when a stop came first.
+    bool waitUntil(Clock::time_point deadline, std::uint64_t since) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_until(lock, deadline, [&] { return generation_.load() != since; });
+    }
+
+private:
+    std::atomic<std::uint64_t> generation_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+};
+
+// Failed playbacks are spaced, so that a list of broken files never busy-loops the
+// player: each failure gets its own slot, at least kFailureSpacing after the last one.
+void WaitForFailureSlot(std::uint64_t generation) {
+    constexpr auto kFailureSpacing = std::chrono::milliseconds(250);
+    static std::mutex* mutex = new std::mutex;
+    static Clock::time_point next{};
+    Clock::time_point slot;
+    {
+        std::lock_guard lock(*mutex);
+        slot = std::max(Clock::now(), next);
+        next = slot + kFailureSpacing;
+    }
+    Stops::Instance().waitUntil(slot, generation);
+}
+
+// A regular file opened through the platform (8-bit path, code page, path form).
+class SongFile {
+public:
+    explicit SongFile(const char* ansiPath) {
+        if (!ansiPath) return;
+        fd_ = platform::OpenFileA(ansiPath, O_RDONLY | O_CLOEXEC);
+        struct stat st {};
+        if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        size_ = fd_ >= 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    }
+    ~SongFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SongFile(const SongFile&) = delete;
+    SongFile& operator=(const SongFile&) = delete;
+    int fd() const { return fd_; }
+    std::uint64_t size() const { return size_; }
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// One playback's own libmpg123 handle: 16-bit output at the file's rate and channels,
+// gapless, tags skipped, damaged frames resynced past.
+class Decoder {
+public:
+    bool open(int fd) {
+        static const int init = mpg123_init(); // a no-op on current libmpg123
+        (void)init;
+        handle_ = mpg123_new(nullptr, nullptr);
+        if (!handle_) return false;
+        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_QUIET,
+                     0.0);
+        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0.0);
+        mpg123_format_none(handle_);
+        const long* rates = nullptr;
+        std::size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (std::size_t i = 0; i < count; ++i)
+            mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        return mpg123_open_fd(handle_, fd) == MPG123_OK;
+    }
+    ~Decoder() {
+        if (handle_) mpg123_delete(handle_); // closes; the descriptor stays ours
+    }
+
+    // The next decoded frame's samples; false at the end or on an error it cannot
+    // get past. newFormat tells that format() changed before these samples.
+    bool next(const std::uint8_t*& data, std::size_t& bytes, bool& newFormat) {
+        newFormat = false;
+        for (int errors = 0; errors < 64;) {
+            off_t frame = 0;
+            unsigned char* audio = nullptr;
+            const int r = mpg123_decode_frame(handle_, &frame, &audio, &bytes);
+            if (r == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int channels = 0, encoding = 0;
+                mpg123_getformat(handle_, &rate, &channels, &encoding);
+                format_ = {rate, channels};
+                samplesPerFrame_ = std::max(1, mpg123_spf(handle_));
+                newFormat = true;
+            } else if (r == MPG123_OK) {
+                if (bytes == 0 || format_.channels == 0) continue;
+                data = audio;
+                return true;
+            } else if (r == MPG123_DONE) {
+                return false;
+            } else {
+                ++errors;
+            }
+        }
+        return false;
+    }
+    Format format() const { return format_; }
+    int samplesPerFrame() const { return samplesPerFrame_; }
+
+private:
+    mpg123_handle* handle_ = nullptr;
+    Format format_;
+    int samplesPerFrame_ = 1152;
+};
+
+// What the listener has heard of this song, in samples, across format changes.
+class Progress {
+public:
+    Progress(Output& out, HWND window, int samplesPerFrame)
+        : out_(out), window_(window), samplesPerFrame_(samplesPerFrame) {}
+    // Call after (re)starting the output and before playing into it.
+    void restart() {
+        carried_ = written_;
+        streamStart_ = out_.written();
+    }
+    void played(std::size_t samples) {
+        written_ += samples;
+        if (!started_) {
+            PostMessageA(window_, MP3_MSG_STARTED, 0, 0);
+            started_ = true;
+        }
+        const std::uint64_t heard = out_.heard();
+        const std::uint64_t own = carried_ + (heard > streamStart_ ? heard - streamStart_ : 0);
+        const std::uint64_t frames = own / static_cast<std::uint64_t>(samplesPerFrame_);
+        for (; nextMark_ <= frames; nextMark_ += 16)
+            PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
+    }
+
+private:
+    Output& out_;
+    HWND window_;
+    int samplesPerFrame_;
+    bool started_ = false;
+    std::uint64_t written_ = 0;     // samples this song handed over
+    std::uint64_t carried_ = 0;     // heard before the output last restarted
+    std::uint64_t streamStart_ = 0; // the output's count when this song (re)started
+    std::uint64_t nextMark_ = 16;
+};
+
+// Plays until the end or a stop; false when the file has no audio to play.
+bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std::string& setting) {
+    const auto stopped = [generation] { return Stops::Instance().generation() != generation; };
+    SongFile file(path);
+    if (file.fd() < 0) return false;
+    {
+        // libmpg123 would find "frames" in any noise; play only what looks like MPEG audio.
+        FileSource source(file.fd(), file.size());
+        if (!HasAudio(source)) return false;
+    }
+    Decoder decoder;
+    if (!decoder.open(file.fd())) return false;
+    const std::uint8_t* data = nullptr;
+    std::size_t bytes = 0;
+    bool newFormat = false;
+    if (!decoder.next(data, bytes, newFormat)) return false;
+
+    Output& out = Output::Instance();
+    if (!out.acquire(stopped)) return true;
+    out.start(setting, decoder.format());
+    Progress progress(out, window, decoder.samplesPerFrame());
+    progress.restart();
+    do {
+        if (newFormat) {
+            out.start(setting, decoder.format());
+            progress.restart();
+        }
+        const bool ok = out.play(data, bytes);
+        progress.played(bytes / static_cast<std::size_t>(2 * decoder.format().channels));
+        if (!ok || stopped()) break;
+    } while (decoder.next(data, bytes, newFormat));
+    if (stopped()) out.drop();
+    out.release();
+    return true;
+}
+
+} // namespace
+
+void Play(const MP3REQUEST* request) {
+    const std::uint64_t generation = Stops::Instance().generation();
+    const HWND window = request ? request->WindowHandle : nullptr;
+    const char* setting = std::getenv("MP3_OUTPUT");
+    try {
+        if (!PlayFile(request ? request->FileName : nullptr, window, generation,
+                      setting ? setting : ""))
+            WaitForFailureSlot(generation);
+    } catch (...) {
+        // Out of memory or the like: the song simply ends.
+    }
+    PostMessageA(window, MP3_MSG_ENDED, 0, 0);
+}
+
+void StopAll() {
+    Stops::Instance().stopAll();
+}
+
+void GetTime(const MP3REQUEST* request, double* lengthMs, double* unitMs) {
+    if (!lengthMs || !unitMs) return;
+    *lengthMs = 0;
+    *unitMs = 0;
+    SongFile file(request ? request->FileName : nullptr);
+    if (file.fd() < 0) return;
+    FileSource source(file.fd(), file.size());
+    const SongInfo info = ScanSong(source);
+    *lengthMs = info.lengthMs();
+    *unitMs = info.unitMs();
+}
+
+} // namespace mp3
