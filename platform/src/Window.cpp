@@ -39,8 +39,10 @@
 #include <QThread>
 #include <QWidget>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
@@ -121,22 +123,52 @@ LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 const QEvent::Type kPostedMessage = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 struct PostedMessage : QEvent {
-    PostedMessage(HWND h, UINT m, WPARAM w, LPARAM l)
-        : QEvent(kPostedMessage), hwnd(h), msg(m), wParam(w), lParam(l) {}
+    PostedMessage(HWND h, UINT m, WPARAM w, LPARAM l, QEvent::Type type = kPostedMessage)
+        : QEvent(type), hwnd(h), msg(m), wParam(w), lParam(l) {}
     HWND hwnd;
     UINT msg;
     WPARAM wParam;
     LPARAM lParam;
 };
 
+// A message sent from another thread; the sender waits for the result.
+struct SentReply {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    LRESULT result = 0;
+};
+const QEvent::Type kSentMessage = static_cast<QEvent::Type>(QEvent::registerEventType());
+struct SentMessage : PostedMessage {
+    SentMessage(HWND h, UINT m, WPARAM w, LPARAM l, std::shared_ptr<SentReply> r)
+        : PostedMessage(h, m, w, l, kSentMessage), reply(std::move(r)) {}
+    // Dropped undelivered (the event loop went away): the sender still gets its 0.
+    ~SentMessage() override {
+        std::lock_guard lock(reply->mutex);
+        reply->finished = true;
+        reply->done.notify_all();
+    }
+    std::shared_ptr<SentReply> reply;
+};
+
 // Lives on the GUI thread and receives posted messages in posting order.
 class Dispatcher : public QObject {
 public:
     bool event(QEvent* e) override {
-        if (e->type() != kPostedMessage) return QObject::event(e);
-        auto* m = static_cast<PostedMessage*>(e);
-        if (ProcOf(m->hwnd)) Deliver(m->hwnd, m->msg, m->wParam, m->lParam);
-        return true;
+        if (e->type() == kPostedMessage) {
+            auto* m = static_cast<PostedMessage*>(e);
+            if (ProcOf(m->hwnd)) Deliver(m->hwnd, m->msg, m->wParam, m->lParam);
+            return true;
+        }
+        if (e->type() == kSentMessage) {
+            auto* m = static_cast<SentMessage*>(e);
+            const LRESULT result =
+                ProcOf(m->hwnd) ? Deliver(m->hwnd, m->msg, m->wParam, m->lParam) : 0;
+            std::lock_guard lock(m->reply->mutex);
+            m->reply->result = result;
+            return true; // the sender wakes when the event is deleted
+        }
+        return QObject::event(e);
     }
 };
 
@@ -399,19 +431,18 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = ProcOf(hwnd);
     if (!proc) return 0;
     if (platform::IsWindowThread()) return proc(hwnd, msg, wParam, lParam);
-    // From another thread: run it on the window's thread and wait.
-    Dispatcher* d = nullptr;
+    // From another thread: run it on the window's thread and wait for the answer.
+    auto reply = std::make_shared<SentReply>();
     {
         auto& t = table();
         std::lock_guard lock(t.mutex);
-        d = t.dispatcher;
+        if (!t.dispatcher) return 0;
+        QCoreApplication::postEvent(t.dispatcher,
+                                    new SentMessage(hwnd, msg, wParam, lParam, reply));
     }
-    if (!d) return 0;
-    LRESULT result = 0;
-    QMetaObject::invokeMethod(
-        d, [&] { result = ProcOf(hwnd) ? Deliver(hwnd, msg, wParam, lParam) : 0; },
-        Qt::BlockingQueuedConnection);
-    return result;
+    std::unique_lock lock(reply->mutex);
+    reply->done.wait(lock, [&] { return reply->finished; });
+    return reply->result;
 }
 
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
