@@ -1,0 +1,100 @@
+// The application, message boxes, program start and end.
+#include "Text.h"
+#include "runtime/Services.h"
+
+#include "platform/Win32.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace runtime {
+namespace detail {
+std::string Utf8(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+}
+String Utf16(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU16String();
+}
+
+namespace {
+std::atomic<bool> ending{false};
+}
+void SetEnding() {
+    ending = true;
+}
+bool IsEnding() {
+    return ending;
+}
+} // namespace detail
+
+namespace {
+Application MakeApplication() {
+    Application app;
+    app.Path = platform::ProgramFolder();
+    char file[4096] = {};
+    GetModuleFileNameA(nullptr, file, sizeof file);
+    const String path = platform::FromAnsi(file);
+    app.EXEName = path.substr(path.find_last_of(u'\\') + 1);
+    app.Title = app.EXEName;
+    return app;
+}
+
+std::function<Integer(const String&, const String&)>& MessageBoxHook() {
+    static std::function<Integer(const String&, const String&)> hook;
+    return hook;
+}
+} // namespace
+
+Application App = MakeApplication();
+
+void SetMessageBoxHookForTesting(std::function<Integer(const String&, const String&)> hook) {
+    MessageBoxHook() = std::move(hook);
+}
+
+Integer MsgBox(const String& prompt, Integer buttons) {
+    return MsgBox(prompt, buttons, App.Title);
+}
+
+Integer MsgBox(const String& prompt, Integer buttons, const String& title) {
+    if (MessageBoxHook()) return MessageBoxHook()(prompt, title);
+    // For tests of whole programs: the setting ZAMPOLO_MSGBOX_LOG names a file that
+    // receives each box as one line, "caption<TAB>text" (line breaks as \n), answered
+    // with OK at once instead of being shown.
+    if (const char* log = std::getenv("ZAMPOLO_MSGBOX_LOG"); log && *log) {
+        String line = title + u"\t" + prompt;
+        std::string text;
+        for (char c : detail::Utf8(line))
+            text += c == '\n' ? std::string("\\n") : std::string(1, c);
+        if (std::FILE* f = std::fopen(log, "a")) {
+            std::fprintf(f, "%s\n", text.c_str());
+            std::fclose(f);
+        }
+        return vbOK;
+    }
+    return Integer(
+        MessageBoxW(nullptr, prompt.c_str(), title.c_str(), static_cast<UINT>(int(buttons))));
+}
+
+Double Shell(const String& command, Integer windowStyle) {
+    const std::string line = platform::ToAnsi(command);
+    const UINT result = WinExec(line.c_str(), static_cast<UINT>(int(windowStyle)));
+    switch (result) {
+    case ERROR_FILE_NOT_FOUND:
+        Raise(err::kFileNotFound);
+    case ERROR_PATH_NOT_FOUND:
+        Raise(err::kPathNotFound);
+    default:
+        if (result <= 31) Raise(err::kInvalidCall);
+        return result;
+    }
+}
+
+void End() {
+    detail::SetEnding();
+    std::fflush(nullptr);
+    std::_Exit(0);
+}
+} // namespace runtime
