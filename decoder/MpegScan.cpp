@@ -82,6 +82,7 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
 // The Xing/Info header of the first frame: frame count, encoder delay and padding.
 struct InfoFrame {
     std::uint64_t frames = 0; // 0: not given
+    std::uint64_t bytes = 0;  // the stream's size, this frame included; 0: not given
     int delay = 0;
     int padding = 0;
 };
@@ -102,7 +103,11 @@ std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const
         info.frames = BigEndian32(at.data() + q);
         q += 4;
     }
-    if (flags & 2) q += 4;
+    if (flags & 2) {
+        if (at.size() < q + 4) return info;
+        info.bytes = BigEndian32(at.data() + q);
+        q += 4;
+    }
     if (flags & 4) q += 100;
     if (flags & 8) q += 4;
     // The LAME extension: a 9-byte encoder name, then delay and padding 12 bits each.
@@ -218,7 +223,9 @@ SongInfo ScanSong(ByteSource& src) {
     std::uint64_t pos = first->pos;
     const auto infoFrame = ReadInfoFrame(src, pos, stream);
     if (infoFrame) pos += stream.length; // the decoder skips it: it holds no audio
-    if (infoFrame && infoFrame->frames > 0) {
+    // A file cut short since it was written holds fewer frames than its header says.
+    const bool cutShort = infoFrame && infoFrame->bytes > range.end - first->pos;
+    if (infoFrame && infoFrame->frames > 0 && !cutShort) {
         info.frames = infoFrame->frames;
         info.fromHeader = true;
     } else {
@@ -235,9 +242,12 @@ SongInfo ScanSong(ByteSource& src) {
         }
     }
     info.samples = info.frames * static_cast<std::uint64_t>(info.samplesPerFrame);
-    if (infoFrame) {
-        const std::uint64_t trim =
-            static_cast<std::uint64_t>(infoFrame->delay + infoFrame->padding);
+    if (infoFrame && (infoFrame->delay || infoFrame->padding)) {
+        // A gapless decoder drops the encoder delay and its own (529 samples) at the
+        // start, and the padding less its delay where the header says the stream ends.
+        constexpr int kDecoderDelay = 529;
+        const std::uint64_t trim = static_cast<std::uint64_t>(
+            infoFrame->delay + (cutShort ? kDecoderDelay : infoFrame->padding));
         if (trim < info.samples) info.samples -= trim;
     }
     if (info.frames == 0) return {};

@@ -1,0 +1,115 @@
+#include "Fixtures.h"
+
+#include <mpg123.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace fixtures {
+
+namespace {
+const std::string kDir = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/fixtures";
+} // namespace
+
+const std::vector<Song>& Songs() {
+    static const std::vector<Song> songs = [] {
+        // flock serialises the test processes that ctest starts side by side.
+        const std::string command =
+            "flock '" + kDir +
+            ".lock' python3 '" ZAMPOLO_SOURCE_DIR "/tests/decoder/make_fixtures.py' '" + kDir + "'";
+        if (std::system(command.c_str()) != 0)
+            throw std::runtime_error("cannot make the test songs: " + command);
+        std::ifstream index(kDir + "/fixtures.txt");
+        std::vector<Song> list;
+        Song s;
+        int header = 0;
+        while (index >> s.name >> s.rate >> s.channels >> s.samples >> header) {
+            s.header = header != 0;
+            s.path = kDir + "/" + s.name + ".mp3";
+            list.push_back(s);
+        }
+        Song tagged = list.front(); // cbr44s inside ID3v2, APE and ID3v1 tags
+        tagged.name = "tagged";
+        tagged.path = kDir + "/tagged.mp3";
+        list.push_back(tagged);
+        return list;
+    }();
+    return songs;
+}
+
+const Song& Get(const std::string& name) {
+    for (const Song& s : Songs())
+        if (s.name == name) return s;
+    throw std::runtime_error("no test song " + name);
+}
+
+std::string Broken(const std::string& name) {
+    return std::string(ZAMPOLO_SOURCE_DIR) + "/tests/decoder/data/" + name;
+}
+
+std::string TempDir() {
+    std::string dir = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/tmp-XXXXXX";
+    if (!mkdtemp(dir.data())) throw std::runtime_error("mkdtemp");
+    return dir;
+}
+
+Pcm Decode(const std::string& path) {
+    Pcm pcm;
+    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_QUIET, 0.0);
+    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
+    mpg123_format_none(mh);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open(mh, path.c_str()) == MPG123_OK) {
+        for (int errors = 0; errors < 64;) {
+            off_t frame = 0;
+            unsigned char* audio = nullptr;
+            std::size_t bytes = 0;
+            const int r = mpg123_decode_frame(mh, &frame, &audio, &bytes);
+            if (r == MPG123_NEW_FORMAT) {
+                int encoding = 0;
+                mpg123_getformat(mh, &pcm.rate, &pcm.channels, &encoding);
+            } else if (r == MPG123_OK) {
+                const std::size_t n = pcm.samples.size();
+                pcm.samples.resize(n + bytes / 2);
+                std::memcpy(pcm.samples.data() + n, audio, bytes / 2 * 2);
+            } else if (r == MPG123_DONE) {
+                break;
+            } else {
+                ++errors;
+            }
+        }
+    }
+    mpg123_delete(mh);
+    return pcm;
+}
+
+Pcm ReadWav(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Pcm pcm;
+    if (bytes.size() < 44 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(36, 4, "data") != 0)
+        return pcm;
+    const auto u16 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]) |
+                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    };
+    const auto u32 = [&](std::size_t at) { return u16(at) | (u16(at + 2) << 16); };
+    pcm.channels = static_cast<int>(u16(22));
+    pcm.rate = static_cast<long>(u32(24));
+    const std::size_t data = std::min<std::size_t>(u32(40), bytes.size() - 44);
+    pcm.samples.resize(data / 2);
+    std::memcpy(pcm.samples.data(), bytes.data() + 44, data / 2 * 2);
+    return pcm;
+}
+
+} // namespace fixtures

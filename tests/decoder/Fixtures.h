@@ -1,0 +1,39 @@
+// The decoder tests' songs: tones made at test time with sox and lame into the build
+// tree, the committed broken files, and libmpg123's own decode to compare against.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+struct Song {
+    std::string name;
+    std::string path; // native
+    long rate = 0;
+    int channels = 0;
+    std::uint64_t samples = 0; // what the encoder was given, per channel
+    bool header = false;       // starts with a Xing/Info frame
+};
+
+// Makes the songs on first use; safe when several test processes start at once.
+const std::vector<Song>& Songs();
+const Song& Get(const std::string& name);
+// A committed broken file (native path).
+std::string Broken(const std::string& name);
+// A fresh, empty folder for one test.
+std::string TempDir();
+
+struct Pcm {
+    long rate = 0;
+    int channels = 0;
+    std::vector<std::int16_t> samples; // interleaved
+    std::uint64_t frames() const { return channels ? samples.size() / channels : 0; }
+};
+// libmpg123's decode with the library's settings (gapless, 16-bit, tags skipped).
+Pcm Decode(const std::string& path);
+// A 16-bit PCM WAV file; empty Pcm when it is not one.
+Pcm ReadWav(const std::string& path);
+
+} // namespace fixtures

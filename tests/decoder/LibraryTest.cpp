@@ -1,0 +1,393 @@
+// MP3.DLL through its exports, bound by name as the player binds it, with a real
+// platform window receiving its messages.
+#include "Fixtures.h"
+#include "MP3Request.h"
+#include "TestSupport.h"
+
+#include "platform/CodePage.h"
+#include "platform/Libraries.h"
+#include "platform/Messages.h"
+#include "platform/Paths.h"
+#include "platform/QtBridge.h"
+#include "platform/Threads.h"
+
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using fixtures::Get;
+
+namespace {
+
+struct Library {
+    MP3PLAY play = nullptr;
+    MP3STOP stop = nullptr;
+    MP3GETTIME gettime = nullptr;
+    MP3DLLREGISTER registerServer = nullptr;
+    MP3DLLREGISTER unregisterServer = nullptr;
+};
+
+const Library& Mp3() {
+    static const Library lib = [] {
+        const std::string path = platform::AnsiFromNativePath(ZAMPOLO_DIST_DIR "/MP3.DLL");
+        HMODULE module = LoadLibraryA(path.c_str());
+        if (!module) throw std::runtime_error("MP3.DLL does not load");
+        Library l;
+        l.play = reinterpret_cast<MP3PLAY>(GetProcAddress(module, "mp3play"));
+        l.stop = reinterpret_cast<MP3STOP>(GetProcAddress(module, "mp3stop"));
+        l.gettime = reinterpret_cast<MP3GETTIME>(GetProcAddress(module, "mp3gettime"));
+        l.registerServer =
+            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllRegisterServer"));
+        l.unregisterServer =
+            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllUnregisterServer"));
+        return l;
+    }();
+    return lib;
+}
+
+std::string Ansi(const std::string& native) {
+    return platform::AnsiFromNativePath(native);
+}
+
+struct Message {
+    UINT msg;
+    WPARAM wParam;
+    Clock::time_point at;
+};
+
+// A platform window that logs the library's messages (window thread only).
+class Window {
+public:
+    Window() : hwnd_(platform::AttachWindow(&widget_, &Proc)) { Logs()[hwnd_] = this; }
+    ~Window() {
+        Logs().erase(hwnd_);
+        DestroyWindow(hwnd_);
+    }
+    HWND hwnd() const { return hwnd_; }
+    const std::vector<Message>& messages() const { return messages_; }
+    int count(UINT msg) const {
+        int n = 0;
+        for (const auto& m : messages_) n += m.msg == msg;
+        return n;
+    }
+    std::vector<WPARAM> progress() const {
+        std::vector<WPARAM> w;
+        for (const auto& m : messages_)
+            if (m.msg == MP3_MSG_PROGRESS) w.push_back(m.wParam);
+        return w;
+    }
+    Clock::time_point first(UINT msg) const {
+        for (const auto& m : messages_)
+            if (m.msg == msg) return m.at;
+        return {};
+    }
+    bool waitEnded(int n = 1, std::chrono::milliseconds bound = 20s) const {
+        return testsupport::PumpUntil([&] { return count(MP3_MSG_ENDED) >= n; }, bound);
+    }
+
+private:
+    static std::map<HWND, Window*>& Logs() {
+        static std::map<HWND, Window*> logs;
+        return logs;
+    }
+    static LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        if (msg >= MP3_MSG_PROGRESS && msg <= MP3_MSG_ENDED) {
+            if (auto it = Logs().find(hwnd); it != Logs().end())
+                it->second->messages_.push_back({msg, wParam, Clock::now()});
+            return 0;
+        }
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+
+    QWidget widget_;
+    HWND hwnd_;
+    std::vector<Message> messages_;
+};
+
+// As the player does it: a playback thread of its own with its own copy of the record.
+void StartPlay(const std::string& ansiPath, HWND hwnd) {
+    struct Job {
+        std::string path;
+        HWND hwnd;
+    };
+    auto* job = new Job{ansiPath, hwnd};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            std::unique_ptr<Job> job(static_cast<Job*>(p));
+            MP3REQUEST request{job->path.c_str(), 0, job->hwnd, 0};
+            Mp3().play(&request);
+            return 0;
+        },
+        job, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    CloseHandle(thread);
+}
+
+std::pair<double, double> GetTime(const std::string& ansiPath) {
+    MP3REQUEST request{ansiPath.c_str(), 0, nullptr, 0};
+    double length = -1, unit = -1;
+    Mp3().gettime(&request, &length, &unit);
+    return {length, unit};
+}
+
+void UseOutput(const std::string& setting) {
+    setenv("MP3_OUTPUT", setting.c_str(), 1);
+}
+
+// Plays one song to its end into a WAV file and returns what was played.
+fixtures::Pcm PlayToWav(const std::vector<std::string>& paths) {
+    const std::string wav = fixtures::TempDir() + "/out.wav";
+    UseOutput("wav:" + wav);
+    Window w;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        StartPlay(Ansi(paths[i]), w.hwnd());
+        EXPECT_TRUE(w.waitEnded(static_cast<int>(i + 1)));
+    }
+    return fixtures::ReadWav(wav);
+}
+
+std::uint64_t ExpectedProgressMessages(const fixtures::Pcm& pcm, int samplesPerFrame) {
+    return pcm.frames() / static_cast<std::uint64_t>(samplesPerFrame) / 16;
+}
+
+} // namespace
+
+TEST(Library, IsNamedMp3DllAndExportsItsFunctions) {
+    EXPECT_TRUE(std::filesystem::is_regular_file(ZAMPOLO_DIST_DIR "/MP3.DLL"));
+    const Library& lib = Mp3();
+    ASSERT_TRUE(lib.play && lib.stop && lib.gettime && lib.registerServer && lib.unregisterServer);
+    EXPECT_EQ(lib.registerServer(), 0);
+    EXPECT_EQ(lib.unregisterServer(), 0);
+}
+
+TEST(GetTime, GivesLengthAndFrameUnit) {
+    for (const auto& song : fixtures::Songs()) {
+        SCOPED_TRACE(song.name);
+        const auto [length, unit] = GetTime(Ansi(song.path));
+        const int samplesPerFrame = song.rate < 32000 ? 576 : 1152;
+        EXPECT_DOUBLE_EQ(unit, samplesPerFrame * 1000.0 / song.rate);
+        // Exact to one frame against what the decoder puts out ...
+        const auto pcm = fixtures::Decode(song.path);
+        EXPECT_NEAR(length, pcm.frames() * 1000.0 / song.rate, unit);
+        // ... and against the encoder's input. Songs without an Info header keep the
+        // encoder's delay and padding (under 2304 samples): nothing tells their size.
+        EXPECT_NEAR(length, song.samples * 1000.0 / song.rate,
+                    song.header ? unit : 2304 * 1000.0 / song.rate);
+    }
+    EXPECT_DOUBLE_EQ(GetTime(Ansi(Get("tagged").path)).first,
+                     GetTime(Ansi(Get("cbr44s").path)).first);
+}
+
+TEST(GetTime, GivesZeroForWhatIsNoSong) {
+    for (const char* name : {"empty.mp3", "random.mp3", "id3only.mp3", "x.mp3", "missing.mp3"}) {
+        SCOPED_TRACE(name);
+        const auto [length, unit] = GetTime(Ansi(fixtures::Broken(name)));
+        EXPECT_EQ(length, 0.0);
+        EXPECT_EQ(unit, 0.0);
+    }
+    MP3REQUEST noName{nullptr, 0, nullptr, 0};
+    double length = -1, unit = -1;
+    Mp3().gettime(&noName, &length, &unit);
+    EXPECT_EQ(length, 0.0);
+    EXPECT_EQ(unit, 0.0);
+    Mp3().gettime(nullptr, &length, &unit);
+    EXPECT_EQ(length, 0.0);
+
+    const auto [cut, cutUnit] = GetTime(Ansi(fixtures::Broken("truncated.mp3")));
+    const auto pcm = fixtures::Decode(fixtures::Broken("truncated.mp3"));
+    EXPECT_NEAR(cut, pcm.frames() * 1000.0 / pcm.rate, cutUnit);
+}
+
+TEST(Play, PutsOutExactlyWhatLibmpg123Decodes) {
+    for (const char* name : {"cbr44s", "vbr48m", "cbr22m", "vbr44s_nohdr", "cbr22s_nohdr"}) {
+        SCOPED_TRACE(name);
+        const auto played = PlayToWav({Get(name).path});
+        const auto expected = fixtures::Decode(Get(name).path);
+        EXPECT_EQ(played.rate, expected.rate);
+        EXPECT_EQ(played.channels, expected.channels);
+        EXPECT_EQ(played.samples.size(), expected.samples.size());
+        EXPECT_TRUE(played.samples == expected.samples);
+    }
+    // Tags play as nothing: the tagged song is the untagged one.
+    EXPECT_TRUE(PlayToWav({Get("tagged").path}).samples ==
+                fixtures::Decode(Get("cbr44s").path).samples);
+}
+
+TEST(Play, FollowsOnePreviousSongInTheSameStream) {
+    const auto played = PlayToWav({Get("cbr44s").path, Get("long44s").path});
+    auto expected = fixtures::Decode(Get("cbr44s").path);
+    const auto second = fixtures::Decode(Get("long44s").path);
+    expected.samples.insert(expected.samples.end(), second.samples.begin(), second.samples.end());
+    EXPECT_EQ(played.samples.size(), expected.samples.size());
+    EXPECT_TRUE(played.samples == expected.samples);
+}
+
+TEST(Play, PostsStartProgressAndEndInOrder) {
+    UseOutput("fast");
+    for (const char* name : {"cbr44s", "vbr44s", "cbr22m"}) {
+        SCOPED_TRACE(name);
+        Window w;
+        StartPlay(Ansi(Get(name).path), w.hwnd());
+        ASSERT_TRUE(w.waitEnded());
+        testsupport::PumpPending();
+        const auto& m = w.messages();
+        ASSERT_GE(m.size(), 2u);
+        EXPECT_EQ(m.front().msg, MP3_MSG_STARTED);
+        EXPECT_EQ(m.back().msg, MP3_MSG_ENDED);
+        EXPECT_EQ(w.count(MP3_MSG_STARTED), 1);
+        EXPECT_EQ(w.count(MP3_MSG_ENDED), 1);
+        const auto progress = w.progress();
+        const int spf = Get(name).rate < 32000 ? 576 : 1152;
+        EXPECT_EQ(progress.size(), ExpectedProgressMessages(fixtures::Decode(Get(name).path), spf));
+        for (std::size_t i = 0; i < progress.size(); ++i) EXPECT_EQ(progress[i], 16 * (i + 1));
+    }
+}
+
+TEST(Play, PacedSilenceTakesTheSongsTime) {
+    UseOutput("silent");
+    Window w;
+    const auto started = Clock::now();
+    StartPlay(Ansi(Get("cbr22m").path), w.hwnd()); // 1 s
+    ASSERT_TRUE(w.waitEnded());
+    const auto took = Clock::now() - started;
+    EXPECT_GE(took, 800ms);
+    EXPECT_EQ(w.count(MP3_MSG_STARTED), 1);
+    const auto progress = w.progress();
+    EXPECT_EQ(progress, (std::vector<WPARAM>{16, 32}));
+    // Progress tells what was heard: the second step comes about 16 frames after the first.
+    ASSERT_EQ(w.messages().size(), 4u);
+    EXPECT_GE(w.messages()[2].at - w.messages()[1].at, 300ms);
+}
+
+TEST(Stop, EndsThePlayingSongAndNoLaterOne) {
+    UseOutput("silent");
+    Window w;
+    StartPlay(Ansi(Get("long44s").path), w.hwnd()); // 3 s
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return w.count(MP3_MSG_STARTED) == 1; }));
+    const auto stopAt = Clock::now();
+    Mp3().stop();
+    EXPECT_LT(Clock::now() - stopAt, 10ms); // returns at once
+    ASSERT_TRUE(w.waitEnded(1, 2s));
+    const auto latency = w.first(MP3_MSG_ENDED) - stopAt;
+    std::printf("stop to end message: %.1f ms\n",
+                std::chrono::duration<double, std::milli>(latency).count());
+    EXPECT_LT(latency, 1s);
+
+    Mp3().stop(); // nothing plays: nothing happens
+    testsupport::PumpPending();
+    EXPECT_EQ(w.count(MP3_MSG_ENDED), 1);
+
+    UseOutput("fast");
+    Window later;
+    StartPlay(Ansi(Get("cbr44s").path), later.hwnd());
+    ASSERT_TRUE(later.waitEnded());
+    EXPECT_EQ(later.count(MP3_MSG_STARTED), 1);
+    EXPECT_EQ(later.progress().size(), 4u);
+}
+
+TEST(Stop, EndsEveryRunningPlayAndTheNextSongOverlaps) {
+    UseOutput("silent");
+    Window a, b;
+    StartPlay(Ansi(Get("long44s").path), a.hwnd());
+    StartPlay(Ansi(Get("cbr48s").path), b.hwnd()); // waits for the output meanwhile
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return a.count(MP3_MSG_STARTED) == 1; }));
+    Mp3().stop();
+    ASSERT_TRUE(a.waitEnded(1, 2s));
+    ASSERT_TRUE(b.waitEnded(1, 2s));
+
+    // The player's song change: a stop, then at once the next song and its length,
+    // while the stopped one may still be returning.
+    Window c, d;
+    StartPlay(Ansi(Get("cbr22m").path), c.hwnd());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return c.count(MP3_MSG_STARTED) == 1; }));
+    Mp3().stop();
+    StartPlay(Ansi(Get("cbr44s").path), d.hwnd());
+    EXPECT_GT(GetTime(Ansi(Get("cbr44s").path)).first, 1900.0);
+    ASSERT_TRUE(c.waitEnded());
+    ASSERT_TRUE(d.waitEnded(1, 10s));
+    EXPECT_EQ(d.count(MP3_MSG_STARTED), 1);
+    EXPECT_EQ(c.count(MP3_MSG_ENDED), 1);
+    EXPECT_EQ(d.count(MP3_MSG_ENDED), 1);
+}
+
+TEST(Broken, FilesEndAtOnceButSpacedOut) {
+    UseOutput("fast");
+    const std::string dir = fixtures::TempDir();
+    const std::string accented = dir + "/canción.mp3";
+    std::filesystem::copy_file(Get("cbr22m").path, accented);
+    platform::SetCodePageForTesting("ASCII"); // the name reaches the library as "canci?n.mp3"
+    const std::string replaced = Ansi(accented);
+    platform::SetCodePageForTesting("");
+    ASSERT_NE(replaced.find('?'), std::string::npos);
+    EXPECT_EQ(GetTime(replaced).first, 0.0);
+
+    std::vector<std::string> paths;
+    for (const char* name : {"empty.mp3", "random.mp3", "id3only.mp3", "x.mp3", "missing.mp3"})
+        paths.push_back(Ansi(fixtures::Broken(name)));
+    paths.push_back(replaced);
+    const auto started = Clock::now();
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path);
+        Window w;
+        StartPlay(path, w.hwnd());
+        ASSERT_TRUE(w.waitEnded(1, 2s));
+        testsupport::PumpPending();
+        EXPECT_EQ(w.messages().size(), 1u); // the end message only
+    }
+    // Six failures in a row take at least five spacings of 250 ms: no busy loop.
+    EXPECT_GE(Clock::now() - started, 1200ms);
+}
+
+TEST(Broken, CutAndDamagedSongsPlayWhatTheyHold) {
+    const std::string dir = fixtures::TempDir();
+    const std::string damaged = dir + "/damaged.mp3";
+    std::filesystem::copy_file(Get("vbr44s").path, damaged);
+    {
+        std::FILE* f = std::fopen(damaged.c_str(), "r+b");
+        std::fseek(f, 5000, SEEK_SET);
+        for (int i = 0; i < 700; ++i) std::fputc((i * 37) & 0xFF, f);
+        std::fclose(f);
+    }
+    for (const std::string& path : {fixtures::Broken("truncated.mp3"), damaged}) {
+        SCOPED_TRACE(path);
+        const auto played = PlayToWav({path});
+        const auto expected = fixtures::Decode(path);
+        EXPECT_GT(played.samples.size(), 0u);
+        EXPECT_TRUE(played.samples == expected.samples);
+    }
+}
+
+TEST(Broken, SongCutOrDeletedWhilePlayingEndsNormally) {
+    UseOutput("silent");
+    const std::string dir = fixtures::TempDir();
+    for (const bool remove : {false, true}) {
+        SCOPED_TRACE(remove ? "deleted" : "truncated");
+        const std::string path = dir + (remove ? "/deleted.mp3" : "/cut.mp3");
+        std::filesystem::copy_file(Get("long44s").path, path);
+        Window w;
+        const auto started = Clock::now();
+        StartPlay(Ansi(path), w.hwnd());
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return w.count(MP3_MSG_STARTED) == 1; }));
+        if (remove)
+            std::filesystem::remove(path);
+        else
+            std::filesystem::resize_file(path, std::filesystem::file_size(path) / 3);
+        ASSERT_TRUE(w.waitEnded(1, 10s));
+        EXPECT_EQ(w.count(MP3_MSG_ENDED), 1);
+        if (!remove) {
+            EXPECT_LT(Clock::now() - started, 2500ms); // ended early, at the cut
+        }
+    }
+}
