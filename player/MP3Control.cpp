@@ -1,0 +1,69 @@
+#include "MP3Control.h"
+
+#include "MP3Request.h"
+#include "runtime/Declare.h"
+
+#include "platform/CodePage.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace zampoplay {
+PlayRequest CurrentRequest;
+
+namespace {
+using runtime::Declare;
+
+const Declare<void(MP3REQUEST*)> mp3play{"MP3.DLL", "mp3play"};
+const Declare<void()> mp3stop{"MP3.DLL", "mp3stop"};
+const Declare<void(MP3REQUEST*, Double*, Double*)> mp3gettime{"MP3.DLL", "mp3gettime"};
+const Declare<HANDLE(void*, std::size_t, DWORD (*)(void*), void*, DWORD, DWORD*)> CreateThread{
+    "kernel32", "CreateThread"};
+const Declare<BOOL(HANDLE)> CloseHandle{"kernel32", "CloseHandle"};
+
+// The 8-bit form of a request: the record and the text it points to, owned together.
+struct AnsiRequest {
+    explicit AnsiRequest(const PlayRequest& request)
+        : FileName(platform::ToAnsi(request.FileName)), Record{FileName.c_str(), request.Reserved1,
+                                                               request.WindowHandle,
+                                                               request.Reserved2} {}
+    AnsiRequest(const AnsiRequest&) = delete;
+    AnsiRequest& operator=(const AnsiRequest&) = delete;
+    std::string FileName;
+    MP3REQUEST Record;
+};
+} // namespace
+
+void StartPlayback() {
+    // The thread gets its own copy made here, so the window's thread may rewrite
+    // CurrentRequest for the next song while this one is still starting.
+    auto request = std::make_unique<AnsiRequest>(CurrentRequest);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, PlaybackThread, request.get(), 0, &threadId);
+    if (!thread) return; // not noticed: no song plays and no end message follows
+    request.release();   // the thread owns it now
+    CloseHandle(thread);
+}
+
+DWORD PlaybackThread(void* parameter) {
+    std::unique_ptr<AnsiRequest> request(static_cast<AnsiRequest*>(parameter));
+    // Nobody could receive an error here: without mp3play the thread just ends.
+    runtime::Try([&] { mp3play(&request->Record); });
+    return 0;
+}
+
+void QuerySongTime(Double& SongLengthMs, Double& UnitMs) {
+    AnsiRequest request(CurrentRequest);
+    mp3gettime(&request.Record, &SongLengthMs, &UnitMs);
+    CurrentRequest.FileName =
+        request.Record.FileName ? platform::FromAnsi(request.Record.FileName) : String();
+    CurrentRequest.Reserved1 = request.Record.Reserved1;
+    CurrentRequest.WindowHandle = request.Record.WindowHandle;
+    CurrentRequest.Reserved2 = request.Record.Reserved2;
+}
+
+void StopPlayback() {
+    mp3stop();
+}
+} // namespace zampoplay

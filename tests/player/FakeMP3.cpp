@@ -1,0 +1,125 @@
+// A stand-in MP3.DLL for the player's tests: it records what it is asked to play and
+// ends songs when the test says so (or on mp3stop), posting the messages a real
+// decoder posts. The Fake* functions are the test's controls.
+#include "MP3Request.h"
+#include "platform/Messages.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#define EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+struct Play {
+    std::string fileName;
+    HWND window;
+    bool ended = false;
+};
+
+struct State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Play*> running;
+    std::vector<std::string> played, timed;
+    int stops = 0;
+    double lengthMs = 10000, unitMs = 26.0;
+};
+State& state() {
+    static auto* s = new State; // playback threads may outlive the test's statics
+    return *s;
+}
+} // namespace
+
+EXPORT void mp3play(MP3REQUEST* request) {
+    auto& s = state();
+    Play play{request->FileName ? request->FileName : "", request->WindowHandle};
+    {
+        std::lock_guard lock(s.mutex);
+        s.played.push_back(play.fileName);
+        s.running.push_back(&play);
+        s.changed.notify_all();
+    }
+    PostMessageA(play.window, 12001, 0, 0);
+    std::unique_lock lock(s.mutex);
+    s.changed.wait(lock, [&] { return play.ended; });
+    std::erase(s.running, &play);
+    PostMessageA(play.window, 12002, 0, 0);
+    s.changed.notify_all();
+}
+
+EXPORT void mp3stop() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    ++s.stops;
+    for (Play* p : s.running) p->ended = true;
+    s.changed.notify_all();
+}
+
+EXPORT void mp3gettime(MP3REQUEST* request, double* lengthMs, double* unitMs) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.timed.push_back(request->FileName ? request->FileName : "");
+    *lengthMs = s.lengthMs;
+    *unitMs = s.unitMs;
+}
+
+EXPORT LONG DllRegisterServer() {
+    return 0;
+}
+
+// The test's controls.
+EXPORT void FakeReset() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    for (Play* p : s.running) p->ended = true;
+    s.played.clear();
+    s.timed.clear();
+    s.stops = 0;
+    s.lengthMs = 10000;
+    s.unitMs = 26.0;
+    s.changed.notify_all();
+}
+EXPORT void FakeSetTime(double lengthMs, double unitMs) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.lengthMs = lengthMs;
+    s.unitMs = unitMs;
+}
+// The playing song ends by itself.
+EXPORT void FakeEndSong() {
+    mp3stop();
+}
+EXPORT int FakeRunning() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return static_cast<int>(s.running.size());
+}
+EXPORT int FakeStops() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.stops;
+}
+EXPORT int FakePlayCount() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return static_cast<int>(s.played.size());
+}
+// The file name of the n-th mp3play (from 0), or of the n-th mp3gettime.
+EXPORT const char* FakePlayed(int n) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return n >= 0 && n < static_cast<int>(s.played.size()) ? s.played[n].c_str() : nullptr;
+}
+EXPORT const char* FakeTimed(int n) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return n >= 0 && n < static_cast<int>(s.timed.size()) ? s.timed[n].c_str() : nullptr;
+}
+// A progress message to the window of the playing song.
+EXPORT void FakeProgress(unsigned frames) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    for (Play* p : s.running) PostMessageA(p->window, 12000, frames, 0);
+}
