@@ -16,9 +16,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // libout123's own order, less the drivers that "open" without a device (dummy discards
-// unpaced; openal, finding no device, spins forever in close) and portaudio, which
-// only fronts ALSA and JACK again.
-constexpr const char* kDefaultDrivers = "pulse,alsa,oss,jack,nas";
+// unpaced; openal, finding none, spins forever in close), nas (5 s to find no server)
+// and portaudio, which only fronts ALSA and JACK again.
+constexpr const char* kDefaultDrivers = "pulse,alsa,oss,jack";
 
 // What a device that plays in real time still holds: what was handed over, less what
 // the clock says it has played since. An underrun starts the clock again.
@@ -234,27 +234,28 @@ bool Output::acquire(const std::function<bool()>& stopped) {
     return true;
 }
 
-bool Output::start(const std::string& setting, const Format& format) {
+void Output::start(const std::string& setting, const Format& format) {
     if (sink_ && setting == setting_) {
-        if (format == format_) return true;
+        if (format == format_) return;
         if (sink_->start(format)) {
             format_ = format;
-            return true;
+            return;
         }
     }
     sink_.reset(); // plays out the old stream before the new one opens
     sink_ = MakeSink(setting, format);
     setting_ = setting;
     format_ = format;
-    written_ = 0;
-    return true;
 }
 
-bool Output::play(const std::uint8_t* data, std::size_t bytes) {
-    if (!sink_) return false;
-    const bool ok = sink_->play(data, bytes, stopped_);
+void Output::play(const std::uint8_t* data, std::size_t bytes) {
+    if (!sink_) return;
+    if (!sink_->play(data, bytes, stopped_)) {
+        // The device went away mid-song: the song goes on in paced silence, and the
+        // device is tried again once the output has been idle and closed.
+        sink_ = MakeSink("silent", format_);
+    }
     written_ += bytes / static_cast<std::size_t>(2 * format_.channels);
-    return ok;
 }
 
 void Output::drop() {
@@ -289,7 +290,6 @@ void Output::closeIdle() {
         leased_ = true; // closing may take a moment; hold the lease meanwhile
         auto sink = std::move(sink_);
         setting_.clear();
-        written_ = 0;
         lock.unlock();
         sink.reset();
         lock.lock();

@@ -55,10 +55,10 @@ public:
     // Waits until this playback holds the lease, or until stopped() holds (then false).
     bool acquire(const std::function<bool()>& stopped);
     // Lease holder only. Makes sure a sink for the setting plays the format.
-    bool start(const std::string& setting, const Format& format);
-    bool play(const std::uint8_t* data, std::size_t bytes);
+    void start(const std::string& setting, const Format& format);
+    void play(const std::uint8_t* data, std::size_t bytes);
     void drop();
-    // Samples (per channel) handed over since the sink opened, and of those the
+    // Samples (per channel) handed over since the process began, and of those the
     // ones heard so far.
     std::uint64_t written() const { return written_; }
     std::uint64_t heard();

@@ -213,9 +213,9 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
             out.start(setting, decoder.format());
             progress.restart();
         }
-        const bool ok = out.play(data, bytes);
+        out.play(data, bytes);
         progress.played(bytes / static_cast<std::size_t>(2 * decoder.format().channels));
-        if (!ok || stopped()) break;
+        if (stopped()) break;
     } while (decoder.next(data, bytes, newFormat));
     if (stopped()) out.drop();
     out.release();
