@@ -155,6 +155,9 @@ struct SentMessage : PostedMessage {
 class Dispatcher : public QObject {
 public:
     bool event(QEvent* e) override {
+        // The poster built the event under the table's lock; taking it here makes that
+        // hand-over visible to the thread sanitizer, which cannot see Qt's own queue lock.
+        { std::lock_guard lock(table().mutex); }
         if (e->type() == kPostedMessage) {
             auto* m = static_cast<PostedMessage*>(e);
             if (ProcOf(m->hwnd)) Deliver(m->hwnd, m->msg, m->wParam, m->lParam);
