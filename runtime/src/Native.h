@@ -1,0 +1,38 @@
+// The Qt side of forms and controls; only the runtime (and its tests) include this.
+#pragma once
+
+#include "runtime/Forms.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+namespace runtime::detail {
+inline constexpr double kTwipsPerPixel = 15.0;
+inline int Pixels(Single twips) { return qRound(twips / kTwipsPerPixel); }
+
+// A control's widget, a child of its form's window, which owns it.
+struct Native {
+    explicit Native(QWidget* w) : widget(w) {}
+    virtual ~Native() = default;
+    QWidget* widget;
+};
+
+// The form's top-level widget.
+class FormWidget : public QWidget {
+public:
+    FormWidget() : QWidget(nullptr) {}
+};
+
+struct FormNative {
+    FormWidget widget;
+};
+
+// An RGB or system colour (from Qt's palette); kDefaultColor gives fallback.
+QColor ToQColor(Long color, QColor fallback = {});
+// A picture from a Qt resource or file: error 53 when missing, 481 when unreadable.
+QPixmap LoadPixmap(const String& path);
+QString ToQString(const String& text);
+String FromQString(const QString& text);
+} // namespace runtime::detail

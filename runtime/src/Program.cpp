@@ -1,0 +1,36 @@
+// The programs' entry.
+#include "runtime/Forms.h"
+#include "runtime/Services.h"
+
+#include "platform/QtBridge.h"
+
+#include <QApplication>
+
+#include <memory>
+
+namespace runtime {
+namespace detail {
+void SetRunningProgram(bool running);
+}
+
+int Main(int& argc, char** argv, const String& title, const std::function<Form*()>& startupForm) {
+    std::unique_ptr<QApplication> app;
+    if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+    // The program ends when its last form unloads, not when a window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!title.empty()) App.Title = title;
+    // Errors that escape a window procedure the program installed itself.
+    platform::SetUncaughtExceptionHandler([](std::exception_ptr e) { ReportUntrapped(e); });
+
+    std::unique_ptr<Form> form;
+    detail::SetRunningProgram(true);
+    RunEvent([&] {
+        form.reset(startupForm());
+        form->Show();
+    });
+    const int status = LoadedForms() > 0 ? QCoreApplication::exec() : 0;
+    detail::SetRunningProgram(false);
+    form.reset();
+    return status;
+}
+} // namespace runtime

@@ -1,0 +1,64 @@
+#include "runtime/Declare.h"
+#include "runtime/Strings.h"
+
+#include "platform/Types.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <latch>
+#include <thread>
+#include <vector>
+
+using namespace runtime;
+
+namespace {
+int ErrorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.Number();
+    }
+    return 0;
+}
+} // namespace
+
+TEST(Declare, BindsAtTheFirstCallFromTwoThreadsAtOnce) {
+    static Declare<int(int)> twice{"TESTLIB.DLL", "Twice"};
+    std::latch start(2);
+    std::vector<int> results(2);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            results[static_cast<std::size_t>(i)] = twice(20 + i);
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(results[0], 40);
+    EXPECT_EQ(results[1], 42);
+    EXPECT_EQ(twice.Bound(), twice.Bound());
+}
+
+TEST(Declare, MissingLibraryOrFunctionRaisesAtEveryCall) {
+    Declare<int(int)> noLibrary{"NOSUCH.DLL", "Twice"};
+    EXPECT_EQ(ErrorOf([&] { noLibrary(1); }), 48);
+    EXPECT_EQ(ErrorOf([&] { noLibrary(1); }), 48);
+    Declare<int(int)> noFunction{"TESTLIB.DLL", "Thrice"};
+    EXPECT_EQ(ErrorOf([&] { noFunction(1); }), 453);
+    try {
+        noFunction(1);
+    } catch (const RuntimeError& e) {
+        EXPECT_NE(e.Description().find(u"Thrice"), String::npos);
+    }
+}
+
+TEST(Declare, PlatformFunctionsTakeStringsAsEightBitBuffers) {
+    setenv("ZAMPOLO_SYSTEM_DIR", "/tmp/zampolo-sistema", 1);
+    Declare<UINT(AnsiString, UINT)> GetSystemDirectoryA{"kernel32", "GetSystemDirectoryA"};
+    String buffer = FillString(260, Chr(0));
+    const Long length = static_cast<Long>(GetSystemDirectoryA(buffer, 260));
+    EXPECT_EQ(Left(buffer, length), u"\\tmp\\zampolo-sistema");
+    EXPECT_EQ(Len(buffer), 260);
+    unsetenv("ZAMPOLO_SYSTEM_DIR");
+}
