@@ -28,7 +28,9 @@ template <class W> std::unique_ptr<detail::Native> Make(Form* form) {
     return std::make_unique<detail::Native>(new W(&form->Native().widget));
 }
 
-template <class W> W& As(const Control& c) { return *static_cast<W*>(c.Native().widget); }
+template <class W> W& As(const Control& c) {
+    return *static_cast<W*>(c.Native().widget);
+}
 
 void ApplyFont(QWidget& w, const FontSpec& spec) {
     if (spec.Name.empty() && spec.Size <= 0 && !spec.Bold && !spec.Italic) return;
@@ -165,7 +167,8 @@ Label::Label(Form* form, const Look& look)
       BackColor([this] { return backColor_; },
                 [this](const Long& v) {
                     backColor_ = v;
-                    SetColor(As<QLabel>(*this), QPalette::Window, ToQColor(v, ToQColor(vbButtonFace)));
+                    SetColor(As<QLabel>(*this), QPalette::Window,
+                             ToQColor(v, ToQColor(vbButtonFace)));
                 }),
       ForeColor([this] { return foreColor_; },
                 [this](const Long& v) {
@@ -177,7 +180,7 @@ Label::Label(Form* form, const Look& look)
     l.setTextFormat(Qt::PlainText);
     l.setWordWrap(true);
     l.setText(ToQString(look.Caption));
-    const Qt::Alignment horizontal = look.Alignment == vbCenter       ? Qt::AlignHCenter
+    const Qt::Alignment horizontal = look.Alignment == vbCenter         ? Qt::AlignHCenter
                                      : look.Alignment == vbRightJustify ? Qt::AlignRight
                                                                         : Qt::AlignLeft;
     l.setAlignment(horizontal | Qt::AlignTop);
@@ -201,8 +204,12 @@ ListBox::ListBox(Form* form, const Look& look)
     : Control(form, look, Make<QListWidget>(form)),
       ListCount([this] { return Integer(As<QListWidget>(*this).count()); }) {}
 
-void ListBox::AddItem(const String& item) { As<QListWidget>(*this).addItem(ToQString(item)); }
-void ListBox::Clear() { As<QListWidget>(*this).clear(); }
+void ListBox::AddItem(const String& item) {
+    As<QListWidget>(*this).addItem(ToQString(item));
+}
+void ListBox::Clear() {
+    As<QListWidget>(*this).clear();
+}
 
 String ListBox::List(Integer index) const {
     auto& list = As<QListWidget>(*this);
@@ -221,7 +228,9 @@ ListBox::Item& ListBox::Item::operator=(const String& text) {
     return *this;
 }
 
-ListBox::Item::operator String() const { return std::as_const(box_).List(index_); }
+ListBox::Item::operator String() const {
+    return std::as_const(box_).List(index_);
+}
 
 // --- FileListBox ---
 
@@ -251,7 +260,8 @@ FileListBox::FileListBox(Form* form, const Look& look)
 
 void FileListBox::Fill(const std::string& native) {
     DIR* dir = opendir(native.c_str());
-    if (!dir) Raise(errno == ENOENT || errno == ENOTDIR ? err::kPathNotFound : err::kPathFileAccess);
+    if (!dir)
+        Raise(errno == ENOENT || errno == ENOTDIR ? err::kPathNotFound : err::kPathFileAccess);
     QStringList names;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
@@ -295,10 +305,12 @@ PictureBox::PictureBox(Form* form, const Look& look)
                     Cls();
                 }),
       ScaleWidth([this] {
-          return static_cast<Single>(As<PictureWidget>(*this).image.width() * detail::kTwipsPerPixel);
+          return static_cast<Single>(As<PictureWidget>(*this).image.width() *
+                                     detail::kTwipsPerPixel);
       }),
       ScaleHeight([this] {
-          return static_cast<Single>(As<PictureWidget>(*this).image.height() * detail::kTwipsPerPixel);
+          return static_cast<Single>(As<PictureWidget>(*this).image.height() *
+                                     detail::kTwipsPerPixel);
       }) {
     auto& w = As<PictureWidget>(*this);
     foreColor_ = look.ForeColor;
@@ -318,7 +330,9 @@ void PictureBox::Cls() {
 
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     auto& w = As<PictureWidget>(*this);
-    const auto px = [](Single twips) { return static_cast<int>(std::floor(twips / detail::kTwipsPerPixel)); };
+    const auto px = [](Single twips) {
+        return static_cast<int>(std::floor(twips / detail::kTwipsPerPixel));
+    };
     QPainter painter(&w.image);
     painter.setPen(QPen(ToQColor(color, w.fore), 0));
     painter.drawLine(px(x1), px(y1), px(x2), px(y2));

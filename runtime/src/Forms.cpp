@@ -19,7 +19,9 @@ namespace detail {
 QString ToQString(const String& text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
-String FromQString(const QString& text) { return text.toStdU16String(); }
+String FromQString(const QString& text) {
+    return text.toStdU16String();
+}
 
 QColor ToQColor(Long color, QColor fallback) {
     if (color == kDefaultColor) return fallback;
@@ -28,29 +30,45 @@ QColor ToQColor(Long color, QColor fallback) {
     const QPalette palette = QApplication::palette();
     switch (bits & 0xFF) {
     case 2:
-    case 13: return palette.color(QPalette::Highlight);
+    case 13:
+        return palette.color(QPalette::Highlight);
     case 9:
-    case 14: return palette.color(QPalette::HighlightedText);
-    case 5: return palette.color(QPalette::Base);
-    case 8: return palette.color(QPalette::Text);
+    case 14:
+        return palette.color(QPalette::HighlightedText);
+    case 5:
+        return palette.color(QPalette::Base);
+    case 8:
+        return palette.color(QPalette::Text);
     case 7:
-    case 19: return palette.color(QPalette::WindowText);
-    case 15: return palette.color(QPalette::Button);
-    case 16: return palette.color(QPalette::Dark);
-    case 17: return palette.color(QPalette::Disabled, QPalette::Text);
-    case 18: return palette.color(QPalette::ButtonText);
-    case 20: return palette.color(QPalette::Light);
-    case 21: return palette.color(QPalette::Shadow);
-    case 22: return palette.color(QPalette::Midlight);
-    case 23: return palette.color(QPalette::ToolTipText);
-    case 24: return palette.color(QPalette::ToolTipBase);
-    default: return palette.color(QPalette::Window);
+    case 19:
+        return palette.color(QPalette::WindowText);
+    case 15:
+        return palette.color(QPalette::Button);
+    case 16:
+        return palette.color(QPalette::Dark);
+    case 17:
+        return palette.color(QPalette::Disabled, QPalette::Text);
+    case 18:
+        return palette.color(QPalette::ButtonText);
+    case 20:
+        return palette.color(QPalette::Light);
+    case 21:
+        return palette.color(QPalette::Shadow);
+    case 22:
+        return palette.color(QPalette::Midlight);
+    case 23:
+        return palette.color(QPalette::ToolTipText);
+    case 24:
+        return palette.color(QPalette::ToolTipBase);
+    default:
+        return palette.color(QPalette::Window);
     }
 }
 
 QPixmap LoadPixmap(const String& path) {
     const QString file = ToQString(path);
-    if (!QFile::exists(file)) Raise(err::kFileNotFound, u"No se ha encontrado el archivo '" + path + u"'");
+    if (!QFile::exists(file))
+        Raise(err::kFileNotFound, u"No se ha encontrado el archivo '" + path + u"'");
     QPixmap pixmap;
     if (!pixmap.load(file)) Raise(err::kInvalidPicture, u"Imagen no válida: '" + path + u"'");
     return pixmap;
@@ -64,16 +82,21 @@ bool runningProgram = false;
 String WindowText(HWND hwnd) {
     const auto length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
     std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
-    const auto n = SendMessageA(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
+    const auto n =
+        SendMessageA(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(static_cast<std::size_t>(std::clamp<LRESULT>(n, 0, length)));
     return platform::FromAnsi(buffer);
 }
 } // namespace
 
-int LoadedForms() { return loadedForms; }
+int LoadedForms() {
+    return loadedForms;
+}
 
 namespace detail {
-void SetRunningProgram(bool running) { runningProgram = running; }
+void SetRunningProgram(bool running) {
+    runningProgram = running;
+}
 } // namespace detail
 
 Form::Form(const FormLook& look)
@@ -155,10 +178,12 @@ void Form::Load() {
         return (ia < 0 ? 1 << 20 : ia) < (ib < 0 ? 1 << 20 : ib);
     });
     QWidget* previous = nullptr;
+    firstFocus_ = nullptr;
     for (Control* c : order) {
         QWidget* w = c->Native().widget;
         if (w->focusPolicy() == Qt::NoFocus) continue;
         if (previous) QWidget::setTabOrder(previous, w);
+        if (!firstFocus_) firstFocus_ = c;
         previous = w;
     }
     for (std::size_t i = 0; i < controls_.size(); ++i) {
@@ -173,11 +198,12 @@ void Form::Show() {
     if (!hwnd_ || native_->widget.isVisible()) return;
     ShowWindow(hwnd_, SW_SHOWDEFAULT);
     // The focus starts at the first control of the tab order that takes it.
-    if (QWidget* first = native_->widget.nextInFocusChain(); first && first != &native_->widget)
-        first->setFocus();
+    if (firstFocus_) firstFocus_->Native().widget->setFocus();
 }
 
-void Form::Unload() { Close(vbFormCode); }
+void Form::Unload() {
+    Close(vbFormCode);
+}
 
 void Form::Close(Integer mode) {
     if (!hwnd_) return;
@@ -200,14 +226,16 @@ LRESULT Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!events || HIWORD(wParam) != BN_CLICKED) return 0;
         const unsigned id = LOWORD(wParam);
         if (id < 1 || id > form->controls_.size()) return 0;
-        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[id - 1]); button && button->Click)
+        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[id - 1]);
+            button && button->Click)
             RunEvent(button->Click);
         return 0;
     }
     case WM_CLOSE:
         if (events) RunEvent([&] { form->Close(vbFormControlMenu); });
         return 0;
-    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
 } // namespace runtime

@@ -10,7 +10,9 @@
 
 namespace runtime::detail {
 inline constexpr double kTwipsPerPixel = 15.0;
-inline int Pixels(Single twips) { return qRound(twips / kTwipsPerPixel); }
+inline int Pixels(Single twips) {
+    return qRound(twips / kTwipsPerPixel);
+}
 
 // A control's widget, a child of its form's window, which owns it.
 struct Native {

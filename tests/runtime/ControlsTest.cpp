@@ -45,7 +45,8 @@ public:
                .BackColor = vbWindowBackground,
                .ForeColor = vbWindowText,
                .Alignment = vbCenter}};
-    Label Label1{this, {.Left = 240, .Top = 480, .Width = 5055, .Height = 855, .BackStyle = vbTransparent}};
+    Label Label1{
+        this, {.Left = 240, .Top = 480, .Width = 5055, .Height = 855, .BackStyle = vbTransparent}};
 };
 } // namespace
 
@@ -136,7 +137,8 @@ TEST(Label, TakesColoursFontAlignmentAndMovesAtRunTime) {
     EXPECT_TRUE(lcd.font().italic());
     EXPECT_DOUBLE_EQ(lcd.font().pointSizeF(), 20.25);
     EXPECT_EQ(lcd.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Base));
-    EXPECT_EQ(lcd.palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::Text));
+    EXPECT_EQ(lcd.palette().color(QPalette::WindowText),
+              QApplication::palette().color(QPalette::Text));
     EXPECT_TRUE(lcd.autoFillBackground());
     EXPECT_FALSE(f.Label1.Native().widget->autoFillBackground()) << "transparent";
     f.LCD.Top = f.LCD.Top + 50;
@@ -145,7 +147,8 @@ TEST(Label, TakesColoursFontAlignmentAndMovesAtRunTime) {
     f.LCD.Caption = u"03:07";
     EXPECT_EQ(String(f.LCD.Caption), u"03:07");
     f.LCD.ForeColor = vbHighlight;
-    EXPECT_EQ(lcd.palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::Highlight));
+    EXPECT_EQ(lcd.palette().color(QPalette::WindowText),
+              QApplication::palette().color(QPalette::Highlight));
 }
 
 TEST(Pictures, GifBmpAndIcoLoadFromResources) {

@@ -31,7 +31,8 @@ protected:
     // A path under the folder, in the platform's form.
     String P(const std::string& name) const { return platform::FromNativePath(root_ + "/" + name); }
     std::string N(const std::string& name) const { return root_ + "/" + name; }
-    void Write(const std::string& name, const std::string& content, fs::perms mode = fs::perms(0644)) {
+    void Write(const std::string& name, const std::string& content,
+               fs::perms mode = fs::perms(0644)) {
         std::ofstream(N(name)) << content;
         fs::permissions(N(name), mode);
     }

@@ -1,11 +1,11 @@
 #include "Native.h"
-#include "Text.h"
 #include "TestSupport.h"
+#include "Text.h"
 
 #include "runtime/VB.h"
 
-#include "platform/Win32.h"
 #include "platform/QtBridge.h"
+#include "platform/Win32.h"
 
 #include <QAbstractButton>
 #include <QWidget>
@@ -83,9 +83,12 @@ LRESULT Spy(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 void Hook(HWND hwnd) {
     seen.clear();
-    previous = reinterpret_cast<WNDPROC>(SetWindowLongA(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Spy)));
+    previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(hwnd, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Spy)));
 }
-bool Saw(UINT msg) { return std::find(seen.begin(), seen.end(), msg) != seen.end(); }
+bool Saw(UINT msg) {
+    return std::find(seen.begin(), seen.end(), msg) != seen.end();
+}
 } // namespace
 
 TEST(Form, LoadRunsOnceBeforeTheWindowIsFirstShown) {
@@ -132,7 +135,8 @@ TEST(Form, CaptionGoesThroughTheWindowProcedure) {
     EXPECT_TRUE(Saw(WM_GETTEXT));
     EXPECT_EQ(platform::WidgetOf(form.hWnd)->windowTitle(), QString::fromUtf8("Canción.mp3"));
     char text[64];
-    EXPECT_EQ(GetWindowTextA(form.hWnd, text, sizeof text), static_cast<int>(std::string("Canción.mp3").size()));
+    EXPECT_EQ(GetWindowTextA(form.hWnd, text, sizeof text),
+              static_cast<int>(std::string("Canción.mp3").size()));
 }
 
 TEST(Form, ClosingRunsQueryUnloadThenUnloadWhichCanCancel) {

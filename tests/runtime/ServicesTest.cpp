@@ -1,8 +1,15 @@
 #include "runtime/Services.h"
+#include "Text.h"
+
+#include "platform/System.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 using namespace runtime;
@@ -54,4 +61,35 @@ TEST(Timer, CountsSecondsSinceMidnight) {
     const Single t = Timer();
     EXPECT_GE(t, 0.0f);
     EXPECT_LT(t, 86401.0f);
+}
+
+TEST(App, NamesTheProgramAndItsFolder) {
+    EXPECT_EQ(App.EXEName, u"runtime_tests");
+    EXPECT_EQ(App.Path, platform::ProgramFolder());
+    EXPECT_NE(App.Path.back(), u'\\') << "no trailing separator";
+}
+
+TEST(MsgBox, TheLogSettingAnswersBoxesAndRecordsThem) {
+    const std::string log = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/boxes.log";
+    std::remove(log.c_str());
+    setenv("ZAMPOLO_MSGBOX_LOG", log.c_str(), 1);
+    EXPECT_EQ(int(MsgBox(u"el archivo MP3.DLL No lo encuentro")), int(vbOK));
+    EXPECT_EQ(int(MsgBox(u"dos\nlíneas", vbOKOnly, u"Título")), int(vbOK));
+    unsetenv("ZAMPOLO_MSGBOX_LOG");
+    std::ifstream in(log);
+    std::string first, second;
+    std::getline(in, first);
+    std::getline(in, second);
+    EXPECT_EQ(first, "runtime_tests\tel archivo MP3.DLL No lo encuentro");
+    EXPECT_EQ(second, "Título\tdos\\nlíneas");
+}
+
+TEST(Shell, StartsAProgramOrRaises) {
+    EXPECT_GT(Shell(u"true", vbMinimizedFocus), 31);
+    EXPECT_THROW(Shell(u"no-such-program-zampolo", vbMinimizedFocus), RuntimeError);
+    try {
+        Shell(u"no-such-program-zampolo");
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.Number(), 53);
+    }
 }

@@ -29,7 +29,9 @@ namespace runtime {
 inline constexpr Long RGB(int red, int green, int blue) {
     return (red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16);
 }
-inline constexpr Long SystemColor(int index) { return static_cast<Long>(0x80000000u | unsigned(index)); }
+inline constexpr Long SystemColor(int index) {
+    return static_cast<Long>(0x80000000u | unsigned(index));
+}
 inline constexpr Long vbActiveTitleBar = SystemColor(2);
 inline constexpr Long vbWindowBackground = SystemColor(5);
 inline constexpr Long vbWindowText = SystemColor(8);
@@ -42,16 +44,16 @@ inline constexpr Long vbButtonText = SystemColor(18);
 inline constexpr Long kDefaultColor = -1; // the control's own default
 
 // Design values.
-inline constexpr Integer vbButtonStandard = 0, vbButtonGraphical = 1; // CommandButton Style
-inline constexpr Integer vbTransparent = 0, vbOpaque = 1;             // Label BackStyle
+inline constexpr Integer vbButtonStandard = 0, vbButtonGraphical = 1;         // CommandButton Style
+inline constexpr Integer vbTransparent = 0, vbOpaque = 1;                     // Label BackStyle
 inline constexpr Integer vbLeftJustify = 0, vbRightJustify = 1, vbCenter = 2; // Alignment
 inline constexpr Integer vbBSNone = 0, vbFixedSingle = 1, vbSizable = 2;      // BorderStyle
 inline constexpr Integer vbNormal = 0, vbMinimized = 1, vbMaximized = 2;      // WindowState
 inline constexpr Integer vbFormControlMenu = 0, vbFormCode = 1;               // UnloadMode
 
 struct FontSpec {
-    String Name = {};  // empty: the form's font
-    Single Size = 0;   // points; 0: the form's size
+    String Name = {}; // empty: the form's font
+    Single Size = 0;  // points; 0: the form's size
     bool Bold = false;
     bool Italic = false;
 };
@@ -149,6 +151,13 @@ public:
         Item& operator=(const Item& other) { return *this = String(other); }
         operator String() const;
 
+        friend String operator+(const Item& a, const String& b) { return String(a) + b; }
+        friend String operator+(const String& a, const Item& b) { return a + String(b); }
+        friend String operator+(const Item& a, const char16_t* b) { return String(a) + b; }
+        friend String operator+(const char16_t* a, const Item& b) { return a + String(b); }
+        friend bool operator==(const Item& a, const String& b) { return String(a) == b; }
+        friend bool operator==(const Item& a, const char16_t* b) { return String(a) == b; }
+
     private:
         friend class ListBox;
         Item(ListBox& box, Integer index) : box_(box), index_(index) {}
@@ -187,7 +196,7 @@ public:
     Property<bool> AutoRedraw;
     Property<Long> ForeColor, BackColor;
     ReadOnly<Single> ScaleWidth, ScaleHeight;
-    void Cls();                                                       // erases to BackColor
+    void Cls(); // erases to BackColor
     void Line(Single x1, Single y1, Single x2, Single y2, Long color = kDefaultColor);
 
 private:
@@ -204,9 +213,9 @@ public:
 
     Form& Me = *this;
 
-    ReadOnly<HWND> hWnd;             // loads the form when it is not loaded
-    Property<String> Caption;        // through WM_SETTEXT / WM_GETTEXT once loaded
-    Property<Integer> WindowState;   // vbNormal, vbMinimized, vbMaximized
+    ReadOnly<HWND> hWnd;           // loads the form when it is not loaded
+    Property<String> Caption;      // through WM_SETTEXT / WM_GETTEXT once loaded
+    Property<Integer> WindowState; // vbNormal, vbMinimized, vbMaximized
 
     // Loads the form (window made, Form_Load run) unless it is loaded.
     void Load();
@@ -233,8 +242,8 @@ private:
 
     std::unique_ptr<detail::FormNative> native_;
     std::vector<Control*> controls_;
+    Control* firstFocus_ = nullptr;
     HWND hwnd_ = nullptr;
-    bool loading_ = false;
 };
 
 // The number of forms loaded now.

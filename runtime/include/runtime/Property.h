@@ -46,12 +46,24 @@ private:
 };
 
 // Text properties join and compare like String.
-inline String operator+(const Property<String>& a, const String& b) { return a.Get() + b; }
-inline String operator+(const String& a, const Property<String>& b) { return a + b.Get(); }
-inline String operator+(const Property<String>& a, const char16_t* b) { return a.Get() + b; }
-inline String operator+(const char16_t* a, const Property<String>& b) { return a + b.Get(); }
-inline bool operator==(const Property<String>& a, const String& b) { return a.Get() == b; }
-inline bool operator==(const Property<String>& a, const char16_t* b) { return a.Get() == b; }
+inline String operator+(const Property<String>& a, const String& b) {
+    return a.Get() + b;
+}
+inline String operator+(const String& a, const Property<String>& b) {
+    return a + b.Get();
+}
+inline String operator+(const Property<String>& a, const char16_t* b) {
+    return a.Get() + b;
+}
+inline String operator+(const char16_t* a, const Property<String>& b) {
+    return a + b.Get();
+}
+inline bool operator==(const Property<String>& a, const String& b) {
+    return a.Get() == b;
+}
+inline bool operator==(const Property<String>& a, const char16_t* b) {
+    return a.Get() == b;
+}
 
 namespace detail {
 template <class T> struct IsProperty : std::false_type {};
@@ -67,52 +79,52 @@ concept NumberProperty = IsProperty<P>::value && !IsProperty<U>::value &&
 // Numeric properties compare and calculate as their values, with the value's own operators, so
 // ScaleWidth / ProgressSteps divides with the runtime's check for zero.
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator==(const P& a, const U& b) -> decltype(a.Get() == b) {
     return a.Get() == b;
 }
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator<=>(const P& a, const U& b) -> decltype(a.Get() <=> b) {
     return a.Get() <=> b;
 }
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator+(const P& a, const U& b) -> decltype(a.Get() + b) {
     return a.Get() + b;
 }
 template <class U, class P>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator+(const U& a, const P& b) -> decltype(a + b.Get()) {
     return a + b.Get();
 }
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator-(const P& a, const U& b) -> decltype(a.Get() - b) {
     return a.Get() - b;
 }
 template <class U, class P>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator-(const U& a, const P& b) -> decltype(a - b.Get()) {
     return a - b.Get();
 }
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator*(const P& a, const U& b) -> decltype(a.Get() * b) {
     return a.Get() * b;
 }
 template <class U, class P>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator*(const U& a, const P& b) -> decltype(a * b.Get()) {
     return a * b.Get();
 }
 template <class P, class U>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator/(const P& a, const U& b) -> decltype(a.Get() / b) {
     return a.Get() / b;
 }
 template <class U, class P>
-    requires detail::NumberProperty<P, U>
+requires detail::NumberProperty<P, U>
 auto operator/(const U& a, const P& b) -> decltype(a / b.Get()) {
     return a / b.Get();
 }
