@@ -13,7 +13,8 @@ namespace detail {
 void SetRunningProgram(bool running);
 }
 
-int Main(int& argc, char** argv, const String& title, const std::function<Form*()>& startupForm) {
+int Main(int& argc, char** argv, const String& title,
+         const std::function<std::shared_ptr<Form>()>& startupForm) {
     std::unique_ptr<QApplication> app;
     if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
     // The program ends when its last form unloads, not when a window closes.
@@ -22,10 +23,10 @@ int Main(int& argc, char** argv, const String& title, const std::function<Form*(
     // Errors that escape a window procedure the program installed itself.
     platform::SetUncaughtExceptionHandler([](std::exception_ptr e) { ReportUntrapped(e); });
 
-    std::unique_ptr<Form> form;
+    std::shared_ptr<Form> form;
     detail::SetRunningProgram(true);
     RunEvent([&] {
-        form.reset(startupForm());
+        form = startupForm();
         form->Show();
     });
     const int status = LoadedForms() > 0 ? QCoreApplication::exec() : 0;

@@ -252,9 +252,11 @@ int LoadedForms();
 // The programs' entry: makes the application, creates the start-up form, runs its
 // Form_Load before the window is first shown, runs the event loop and returns when the
 // last form has unloaded. An error escaping start-up ends the program with the report.
-int Main(int& argc, char** argv, const String& title, const std::function<Form*()>& startupForm);
+// The start-up form is shared: a program may hold further counted references to it.
+int Main(int& argc, char** argv, const String& title,
+         const std::function<std::shared_ptr<Form>()>& startupForm);
 
 template <class StartupForm> int RunProgram(int& argc, char** argv, const String& title = {}) {
-    return Main(argc, argv, title, [] { return new StartupForm; });
+    return Main(argc, argv, title, [] { return std::make_shared<StartupForm>(); });
 }
 } // namespace runtime

@@ -1,0 +1,273 @@
+#include "frmPlayer.h"
+
+#include "AuxFuncs.h"
+#include "MP3Control.h"
+
+#include "runtime/Declare.h"
+#include "runtime/Services.h"
+#include "runtime/Strings.h"
+
+#include "platform/CodePage.h"
+
+#include <string>
+#include <vector>
+
+// Statement-by-statement error continuation (Command1_Click, MessageReceived): a
+// statement that fails is abandoned and the next one runs; a condition whose test
+// fails counts as met.
+#define STEP(...) runtime::Try([&] { __VA_ARGS__; })
+#define IF_MET(...) if (runtime::TryCondition([&] { return __VA_ARGS__; }))
+
+namespace zampoplay {
+namespace {
+// The shell's browse-information record, in the shell's field order.
+struct BROWSEINFO {
+    HWND hOwner;
+    void* pidlRoot;
+    char* pszDisplayName;
+    const char* lpszTitle;
+    UINT ulFlags;
+    void* lpfn;
+    LPARAM lParam;
+    int iImage;
+};
+constexpr UINT BIF_RETURNONLYFSDIRS = 1;
+
+const Declare<void*(BROWSEINFO*)> SHBrowseForFolderA{"shell32", "SHBrowseForFolderA"};
+const Declare<BOOL(void*, AnsiString)> SHGetPathFromIDListA{"shell32", "SHGetPathFromIDListA"};
+const Declare<void(void*)> CoTaskMemFree{"ole32", "CoTaskMemFree"};
+
+constexpr Integer kMaxSongs = 1001; // the slots of PlayOrder
+} // namespace
+
+frmPlayer::frmPlayer()
+    : Form({.Caption = u"Zampolo 1.0 - peralto@zampolo.es",
+            .BorderStyle = vbFixedSingle,
+            .MinButton = false,
+            .MaxButton = false,
+            .ClientWidth = 6705,
+            .ClientHeight = 1185,
+            .BackColor = RGB(255, 255, 255),
+            .Font = {u"Arial", 8.25f},
+            .Icon = u":/images/butterfly.ico"}) {
+    Command1.Click = [this] { Command1_Click(); };
+    Command2.Click = [this] { Command2_Click(); };
+    Command3.Click = [this] { Command3_Click(); };
+    Command4.Click = [this] { Command4_Click(); };
+    Command5.Click = [this] { Command5_Click(); };
+    Command6.Click = [this] { Command6_Click(); };
+    Command7.Click = [this] { Command7_Click(); };
+    Command8.Click = [this] { Command8_Click(); };
+}
+
+void frmPlayer::Form_Load() {
+    Randomize();
+    HookWindow(shared_from_this());
+    CurrentRequest.WindowHandle = hWnd;
+    IsPlaying = false;
+    LCD.Top = LCD.Top + 50;
+    Command1.Enabled = false;
+    Command2.Enabled = false;
+    Command3.Enabled = false;
+    Command4.Enabled = false;
+    Command7.Enabled = false;
+}
+
+void frmPlayer::Command6_Click() {
+    WindowState = vbMinimized;
+}
+
+void frmPlayer::Command8_Click() {
+    MsgBox(u"Programa de reproducción aleatoria de canciones. Autor: Peralto");
+}
+
+void frmPlayer::Form_QueryUnload(Integer& Cancel, Integer UnloadMode) {
+    (void)Cancel;
+    (void)UnloadMode;
+    UnhookWindow();
+}
+
+void frmPlayer::Form_Unload(Integer& Cancel) {
+    // First close while a list plays: stop the song and stay open. The hook is already
+    // gone, so the song's end message starts nothing.
+    if (IsPlaying) {
+        StopPlayback();
+        IsPlaying = false;
+        Cancel = 1;
+    }
+}
+
+void frmPlayer::Command1_Click() {
+    STEP(File1.Path = Text1.Text);
+    IF_MET(Text1.Text.Get() != u"") {
+        STEP(List1.Clear());
+        STEP(List2.Clear());
+        STEP(ProgressX = 0);
+        STEP(ProgressBar.AutoRedraw = true);
+        STEP(ProgressBar.Cls());
+        STEP(ProgressBar.AutoRedraw = false);
+        STEP(SongCount = 0);
+
+        Integer i;
+        Integer Bound = -1;
+        STEP(Bound = File1.ListCount - 1);
+        for (i = 0; i <= Bound; i += 1) {
+            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") {
+                STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(i));
+                STEP(SongCount += 1);
+            }
+        }
+        // PlayOrder has 1001 slots: a bigger folder plays a uniformly random choice of
+        // 1001 of its songs, kept in the file list's order.
+        IF_MET(SongCount > kMaxSongs) {
+            std::vector<String> Chosen;
+            Integer Needed = kMaxSongs;
+            Integer Left = SongCount;
+            for (i = 0; i < SongCount; i += 1) {
+                IF_MET(Rnd() * Left < Needed) {
+                    STEP(Chosen.push_back(List2.List(i)));
+                    STEP(Needed -= 1);
+                }
+                STEP(Left -= 1);
+            }
+            STEP(List2.Clear());
+            for (const String& Path : Chosen) STEP(List2.AddItem(Path));
+            STEP(SongCount = List2.ListCount);
+        }
+        STEP(LastIndex = SongCount - 1);
+
+        // Rejection sampling: slot k takes the first value that no earlier slot holds.
+        Integer k;
+        Integer j;
+        Single r = 0;
+        bool Duplicate = false;
+        Bound = -1;
+        STEP(Bound = LastIndex);
+        STEP(k = 0);
+        while (k <= Bound) {
+            STEP(r = Single(Int(Rnd() * Single(LastIndex + 1))));
+            STEP(PlayOrder(k) = r);
+            STEP(Duplicate = false);
+            for (j = 0; j <= k - 1; j += 1) {
+                IF_MET(PlayOrder(j) == r) STEP(Duplicate = true);
+            }
+            IF_MET(Duplicate) STEP(k -= 1);
+            STEP(k += 1);
+        }
+
+        Bound = -1;
+        STEP(Bound = List2.ListCount - 1);
+        for (i = 0; i <= Bound; i += 1) STEP(List1.List(i) = List2.List(PlayOrder(i)));
+
+        STEP(PlayPosition = Integer(0));
+        STEP(CurrentRequest.FileName = List1.List(0));
+        STEP(Me.Caption = FileNameOf(List1.List(0)));
+        STEP(QuerySongTime(SongLengthMs, UnitMs));
+        STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+        STEP(ProgressX = 0);
+        STEP(LCD.Caption = FormatTime(SongLengthMs));
+        STEP(StartPlayback());
+        STEP(IsPlaying = true);
+    }
+    else {
+        STEP(MsgBox(u"Primero has de seleccionar la carpeta que contenga los archivos MP3"));
+    }
+    STEP(Command2.Enabled = true);
+    STEP(Command3.Enabled = true);
+    STEP(Command4.Enabled = true);
+    STEP(Command7.Enabled = true);
+    STEP(Command1.Enabled = false);
+    STEP(Command5.Enabled = false);
+}
+
+void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
+    (void)lParam;
+    if (Message == 12000) {
+        STEP(LCD.Caption = FormatTime(SongLengthMs - UnitMs * Double(wParam)));
+        STEP(DrawProgress());
+    } else if (Message == 12002) {
+        IF_MET(PlayPosition < SongCount - 1) {
+            STEP(ProgressX = 0);
+            STEP(ProgressBar.AutoRedraw = true);
+            STEP(ProgressBar.Cls());
+            STEP(ProgressBar.AutoRedraw = false);
+            STEP(CurrentRequest.FileName = List1.List(Integer(PlayPosition + Integer(1))));
+            STEP(Me.Caption = FileNameOf(List1.List(Integer(PlayPosition + Integer(1)))));
+            STEP(QuerySongTime(SongLengthMs, UnitMs));
+            STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+            STEP(ProgressX = 0);
+            STEP(LCD.Caption = FormatTime(SongLengthMs));
+            STEP(StartPlayback());
+            STEP(IsPlaying = true);
+            STEP(PlayPosition = PlayPosition + Integer(1));
+            IF_MET(PlayPosition == SongCount - 1) STEP(PlayPosition = Integer(-1));
+        }
+    }
+    // 12001 and every other message: nothing.
+}
+
+void frmPlayer::Command2_Click() {
+    StopPlayback();
+    ProgressX = 0;
+    ProgressBar.AutoRedraw = true;
+    ProgressBar.Cls();
+    ProgressBar.AutoRedraw = false;
+}
+
+void frmPlayer::Command3_Click() {
+    StopPlayback();
+    PlayPosition = PlayPosition - Integer(1);
+}
+
+void frmPlayer::Command4_Click() {
+    StopPlayback();
+    PlayPosition = PlayPosition - Integer(2);
+    if (PlayPosition < Integer(0)) PlayPosition = Integer(-1);
+}
+
+void frmPlayer::Command7_Click() {
+    StopPlayback();
+    PlayPosition = SongCount;
+    IsPlaying = false;
+    Command1.Enabled = true;
+    Command5.Enabled = true;
+    Command2.Enabled = false;
+    Command3.Enabled = false;
+    Command4.Enabled = false;
+    Command7.Enabled = false;
+}
+
+void frmPlayer::DrawProgress() {
+    ProgressBar.AutoRedraw = true;
+    const Integer StepWidth = Single(Divide(ProgressBar.ScaleWidth, ProgressSteps));
+    Integer i;
+    for (i = 1; i <= StepWidth; i += 1) {
+        const Single Height = ProgressBar.ScaleHeight;
+        const Integer x = ProgressX + i;
+        ProgressBar.Line(x, 0, x, Height);
+    }
+    ProgressBar.AutoRedraw = false;
+    // The loop counter ends one past the step width: one unit stays undrawn.
+    ProgressX = ProgressX + i;
+}
+
+String frmPlayer::BrowseForFolder(HWND hwndOwner, const String& Title) {
+    const std::string AnsiTitle = platform::ToAnsi(Title);
+    BROWSEINFO bi{hwndOwner, nullptr, nullptr, AnsiTitle.c_str(), BIF_RETURNONLYFSDIRS,
+                  nullptr,   0,       0};
+    void* IDList = SHBrowseForFolderA(&bi);
+    String Path = FillString(512, u" ");
+    const BOOL Found = SHGetPathFromIDListA(IDList, Path);
+    CoTaskMemFree(IDList);
+    if (Found) return Left(Path, InStr(Path, Chr(0)) - 1);
+    return u"";
+}
+
+void frmPlayer::Command5_Click() {
+    const String Folder = BrowseForFolder(hWnd, u"Selecciona la carpeta");
+    if (Folder != u"") {
+        Text1.Text = Folder;
+        Command1.Enabled = true;
+    }
+}
+} // namespace zampoplay
