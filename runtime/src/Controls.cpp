@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -88,6 +89,23 @@ void MakeGraphical(QPushButton& b, const QColor& color) {
 }
 } // namespace
 
+detail::ButtonWidget::ButtonWidget(QWidget* parent)
+    : QPushButton(parent), picture(new QLabel(this)), caption(new QLabel(this)) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(0);
+    layout->addStretch();
+    for (QLabel* part : {picture, caption}) {
+        part->setAlignment(Qt::AlignCenter);
+        part->setAttribute(Qt::WA_TransparentForMouseEvents);
+        part->hide();
+        layout->addWidget(part);
+    }
+    caption->setWordWrap(true);
+    caption->setTextFormat(Qt::PlainText);
+    layout->addStretch();
+}
+
 // --- Control ---
 
 Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> native)
@@ -138,22 +156,25 @@ void Control::Place() {
 // --- CommandButton ---
 
 CommandButton::CommandButton(Form* form, const Look& look)
-    : Control(form, look, Make<QPushButton>(form)),
-      Caption([this] { return FromQString(As<QPushButton>(*this).text()); },
-              [this](const String& v) { As<QPushButton>(*this).setText(ToQString(v)); }),
+    : Control(form, look, Make<detail::ButtonWidget>(form)),
+      Caption([this] { return FromQString(As<detail::ButtonWidget>(*this).caption->text()); },
+              [this](const String& v) {
+                  QLabel* caption = As<detail::ButtonWidget>(*this).caption;
+                  caption->setText(ToQString(v));
+                  caption->setVisible(!v.empty());
+              }),
       Value([] { return false; },
             [this](const bool& v) {
                 if (v) As<QPushButton>(*this).click();
             }) {
-    auto& b = As<QPushButton>(*this);
+    auto& b = As<detail::ButtonWidget>(*this);
     b.setAutoDefault(false);
-    b.setText(ToQString(look.Caption));
+    Caption = look.Caption;
     if (look.Style == vbButtonGraphical) {
         MakeGraphical(b, ToQColor(look.BackColor, ToQColor(vbButtonFace)));
         if (!look.Picture.empty()) {
-            const QPixmap picture = detail::LoadPixmap(look.Picture);
-            b.setIcon(QIcon(picture));
-            b.setIconSize(picture.size());
+            b.picture->setPixmap(detail::LoadPixmap(look.Picture));
+            b.picture->show();
         }
     }
 }

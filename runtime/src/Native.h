@@ -5,7 +5,9 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QWidget>
 
 namespace runtime::detail {
@@ -19,6 +21,15 @@ struct Native {
     explicit Native(QWidget* w) : widget(w) {}
     virtual ~Native() = default;
     QWidget* widget;
+};
+
+// A command button: its picture above its caption, which wraps at words as a
+// button's caption does.
+class ButtonWidget : public QPushButton {
+public:
+    explicit ButtonWidget(QWidget* parent);
+    QLabel* picture;
+    QLabel* caption;
 };
 
 // The form's top-level widget.

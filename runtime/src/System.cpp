@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace runtime {
 namespace detail {
@@ -34,10 +35,9 @@ namespace {
 Application MakeApplication() {
     Application app;
     app.Path = platform::ProgramFolder();
-    char file[4096] = {};
-    GetModuleFileNameA(nullptr, file, sizeof file);
-    const String path = platform::FromAnsi(file);
-    app.EXEName = path.substr(path.find_last_of(u'\\') + 1);
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    app.EXEName = platform::FromNativePath(exe.filename().string());
     app.Title = app.EXEName;
     return app;
 }

@@ -159,5 +159,10 @@ TEST(Pictures, GifBmpAndIcoLoadFromResources) {
     EXPECT_EQ(ErrorOf([] { detail::LoadPixmap(u":/test/broken.gif"); }), 481);
     Board f;
     CommandButton button{&f, {.Style = vbButtonGraphical, .Picture = u":/test/pic.bmp"}};
-    EXPECT_EQ(static_cast<QAbstractButton*>(button.Native().widget)->iconSize(), QSize(16, 12));
+    auto* shown = static_cast<detail::ButtonWidget*>(button.Native().widget);
+    EXPECT_EQ(shown->picture->pixmap().size(), QSize(16, 12));
+    EXPECT_TRUE(shown->caption->isHidden()) << "no caption";
+    button.Caption = u"Copiar archivos y registrar componentes";
+    EXPECT_TRUE(shown->caption->wordWrap());
+    EXPECT_EQ(shown->caption->text(), "Copiar archivos y registrar componentes");
 }
