@@ -3,6 +3,7 @@
 
 #include "platform/Paths.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,7 +146,7 @@ Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> n
 
 Control::~Control() {
     std::erase(form_.controls_, this);
-    delete native_->widget;
+    if (QCoreApplication::instance()) delete native_->widget; // else its form leaves it
 }
 
 void Control::Place() {

@@ -159,8 +159,16 @@ Form::Form(const FormLook& look)
 }
 
 Form::~Form() {
+    // A form outliving the application (a program's own counted reference released at
+    // exit) leaves its widgets: the window system is gone.
+    if (!QCoreApplication::instance()) {
+        (void)native_.release();
+        return;
+    }
     if (hwnd_) {
         SetWindowLongA(hwnd_, GWL_USERDATA, 0);
+        // A procedure the program installed must not see a form that is half destroyed.
+        SetWindowLongA(hwnd_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
         DestroyWindow(hwnd_);
         --loadedForms;
     }

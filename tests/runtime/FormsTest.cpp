@@ -162,6 +162,18 @@ TEST(Form, ClosingRunsQueryUnloadThenUnloadWhichCanCancel) {
     EXPECT_EQ(LoadedForms(), loaded - 1);
 }
 
+TEST(Form, AFormDestroyedWhileLoadedPassesNothingToAHook) {
+    HWND hwnd;
+    {
+        TestForm form;
+        form.Show();
+        hwnd = form.hWnd;
+        Hook(hwnd);
+    }
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(Saw(WM_DESTROY));
+}
+
 TEST(Form, UnloadFromCodeAndMinimise) {
     TestForm form;
     form.Show();
