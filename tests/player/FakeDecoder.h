@@ -22,11 +22,17 @@ inline void EndSong() {
 inline void Progress(unsigned frames) {
     Get<void (*)(unsigned)>("FakeProgress")(frames);
 }
+inline int Ended() {
+    return Get<int (*)()>("FakeEnded")();
+}
 inline int Running() {
     return Get<int (*)()>("FakeRunning")();
 }
 inline int Stops() {
     return Get<int (*)()>("FakeStops")();
+}
+inline int TimedCount() {
+    return Get<int (*)()>("FakeTimedCount")();
 }
 inline int PlayCount() {
     return Get<int (*)()>("FakePlayCount")();

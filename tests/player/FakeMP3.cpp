@@ -24,6 +24,7 @@ struct State {
     std::vector<Play*> running;
     std::vector<std::string> played, timed;
     int stops = 0;
+    int ended = 0; // end messages posted
     double lengthMs = 10000, unitMs = 26.0;
 };
 State& state() {
@@ -44,8 +45,11 @@ EXPORT void mp3play(MP3REQUEST* request) {
     PostMessageA(play.window, 12001, 0, 0);
     std::unique_lock lock(s.mutex);
     s.changed.wait(lock, [&] { return play.ended; });
-    std::erase(s.running, &play);
+    // Posted before the song leaves `running`, so a test that saw it leave knows the
+    // end message is queued.
     PostMessageA(play.window, 12002, 0, 0);
+    ++s.ended;
+    std::erase(s.running, &play);
     s.changed.notify_all();
 }
 
@@ -105,6 +109,16 @@ EXPORT int FakePlayCount() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     return static_cast<int>(s.played.size());
+}
+EXPORT int FakeEnded() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.ended;
+}
+EXPORT int FakeTimedCount() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return static_cast<int>(s.timed.size());
 }
 // The file name of the n-th mp3play (from 0), or of the n-th mp3gettime.
 EXPORT const char* FakePlayed(int n) {
