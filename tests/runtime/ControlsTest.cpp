@@ -56,6 +56,9 @@ TEST(ListBox, AssigningEntryCountAppendsAndBadIndexesRaise381) {
     f.List1.List(0) = u"MP3.DLL";
     f.List1.List(1) = u"MSVBVM50.DLL";
     EXPECT_EQ(int(f.List1.ListCount.Get()), 2);
+    EXPECT_TRUE(f.List1.ListCount > 1 && f.List1.ListCount == 2 && 2 == f.List1.ListCount);
+    EXPECT_TRUE(f.List1.List(1) == u"MSVBVM50.DLL");
+    EXPECT_EQ(u"\\sys\\" + f.List1.List(0), u"\\sys\\MP3.DLL");
     f.List1.List(0) = f.List1.List(1);
     EXPECT_EQ(String(f.List1.List(0)), u"MSVBVM50.DLL");
     EXPECT_EQ(ErrorOf([&] { f.List1.List(3) = u"x"; }), 381);
