@@ -1,6 +1,8 @@
 #include "runtime/Errors.h"
 
 #include "Text.h"
+
+#include "platform/QtBridge.h"
 #include "runtime/Services.h"
 
 #include <cstdio>
@@ -69,7 +71,8 @@ void ReportUntrappedError(const RuntimeError& error) {
                             detail::Utf16(std::to_string(error.Number())) + u"':\n\n" +
                             error.Description();
         std::fprintf(stderr, "%s\n", detail::Utf8(text).c_str());
-        MsgBox(text, vbOKOnly, App.Title);
+        // The box needs the window thread; elsewhere the report goes to stderr only.
+        if (platform::IsWindowThread()) MsgBox(text, vbOKOnly, App.Title);
     }
     std::fflush(nullptr);
     std::_Exit(kUntrappedErrorStatus);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace runtime;
@@ -218,6 +219,13 @@ TEST(Form, AnErrorEscapingAnEventShowsTheReportAndEndsTheProgram) {
         },
         testing::ExitedWithCode(kUntrappedErrorStatus),
         "box \\[Programa\\|Error en tiempo de ejecución '6':\n\nDesbordamiento\\]");
+}
+
+TEST(Form, AnErrorReportedOffTheWindowThreadGoesToStderr) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto run = [] { std::thread([] { ReportUntrappedError(RuntimeError(48)); }).join(); };
+    EXPECT_EXIT(run(), testing::ExitedWithCode(kUntrappedErrorStatus),
+                "Error en tiempo de ejecución '48':\n\nError al cargar la biblioteca");
 }
 
 TEST(Form, MainReturnsWhenTheLastFormHasUnloaded) {
