@@ -6,6 +6,8 @@
 
 #include <QImage>
 #include <QWidget>
+#include <cstdio>
+#include <string>
 
 namespace {
 using namespace zampoplay;
@@ -104,5 +106,32 @@ TEST_F(PlayerTest, TheWindowLooksAsDesigned) {
         for (int y = 170; y < 170 + 540; y += 15)
             if (Pixel(img, x, y).lightness() < 80) ++dark;
     EXPECT_GT(dark, 20);
+}
+} // namespace
+
+namespace {
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+TEST(ProgramFile, CarriesItsVersionInformation) {
+    const std::string file = ZAMPOLO_DIST_DIR "/zampoplay";
+    EXPECT_NE(Output("readelf -n '" + file + "'").find("ZAMPOLO"), std::string::npos);
+    const std::string strings = Output("readelf -p .note.zampolo.version '" + file + "'");
+    for (const char* field :
+         {"FileVersion=1.00", "ProductVersion=1.00", "Language=040A", "CodePage=04B0"})
+        EXPECT_NE(strings.find(field), std::string::npos) << field;
+}
+
+TEST(ProgramFile, NeedsTheRuntimeLibraryAtStartAndNotTheDecoder) {
+    const std::string needed = Output("readelf -d '" ZAMPOLO_DIST_DIR "/zampoplay'");
+    EXPECT_NE(needed.find("[MSVBVM50.DLL]"), std::string::npos);
+    EXPECT_EQ(needed.find("MP3.DLL"), std::string::npos);
 }
 } // namespace

@@ -1,0 +1,168 @@
+// The player with the real MP3.DLL: songs made with sox and lame, played unpaced
+// into a WAV file (what was played, in order) or as paced silence.
+#include "AuxFuncs.h"
+#include "MP3Control.h"
+#include "TestSupport.h"
+#include "frmPlayer.h"
+
+#include "runtime/Services.h"
+
+#include "platform/CodePage.h"
+#include "platform/Messages.h"
+#include "platform/Paths.h"
+#include "platform/QtBridge.h"
+
+#include <QWidget>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+using namespace zampoplay;
+
+const fs::path kDir = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "songs";
+const std::map<std::string, int> kTones = {{"la.mp3", 440}, {"mi.mp3", 660}, {"la5.mp3", 880}};
+
+void MakeSongs(const fs::path& dir, double seconds) {
+    fs::create_directories(dir);
+    for (const auto& [name, freq] : kTones) {
+        if (fs::exists(dir / name)) continue;
+        const std::string wav = (dir / (name + ".wav")).string();
+        const std::string cmd = "sox -q -n -r 44100 -c 2 -b 16 '" + wav + "' synth " +
+                                std::to_string(seconds) + " sine " + std::to_string(freq) +
+                                " vol 0.5 && lame --quiet -b 128 '" + wav + "' '" +
+                                (dir / name).string() + "' && rm -f '" + wav + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    }
+}
+
+// The player, counting what reaches it.
+class WatchedPlayer : public frmPlayer {
+public:
+    void MessageReceived(Long Message, Long wParam, Long lParam) override {
+        frmPlayer::MessageReceived(Message, wParam, lParam);
+        if (Message == 12001) ++sounds;
+        if (Message == 12000) lastTick = LCD.Caption;
+        if (Message == 12002) {
+            ++ends;
+            captions.push_back(Caption);
+        }
+    }
+    int sounds = 0, ends = 0;
+    String lastTick;
+    std::vector<String> captions; // the caption after each end message
+};
+
+// The tone of each stretch of a WAV file, in order (zero crossings per 50 ms).
+std::vector<int> TonesIn(const fs::path& wav) {
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int> tones;
+    if (bytes.size() < 44) return tones;
+    const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data() + 44);
+    const std::size_t frames = (bytes.size() - 44) / 4;
+    const std::size_t window = 2205;
+    for (std::size_t start = 0; start + window <= frames; start += window) {
+        int crossings = 0;
+        for (std::size_t i = start + 1; i < start + window; ++i)
+            crossings += (samples[2 * i] >= 0) != (samples[2 * (i - 1)] >= 0);
+        const int freq = crossings * 10; // crossings / 2 per 0.05 s
+        int tone = 0;
+        for (const auto& [name, f] : kTones)
+            if (std::abs(freq - f) < 60) tone = f;
+        if (tone && (tones.empty() || tones.back() != tone)) tones.push_back(tone);
+    }
+    return tones;
+}
+
+TEST(RealDecoder, OneSongThroughTheControllerEndsWithItsMessage) {
+    MakeSongs(kDir, 1.0);
+    setenv("MP3_OUTPUT", "fast", 1);
+    static int ended = 0;
+    QWidget window;
+    const HWND hwnd =
+        platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == 12002) ++ended;
+            return DefWindowProcA(h, m, w, l);
+        });
+    CurrentRequest.WindowHandle = hwnd;
+    CurrentRequest.FileName = platform::FromNativePath((kDir / "la.mp3").string());
+    Double length = 0, unit = 0;
+    QuerySongTime(length, unit);
+    EXPECT_NEAR(length, 1000, 30);
+    EXPECT_NEAR(unit, 1152 / 44.1, 0.01);
+    StartPlayback();
+    ASSERT_TRUE(testsupport::PumpUntil([] { return ended == 1; }));
+    DestroyWindow(hwnd);
+}
+
+TEST(RealDecoder, AFolderPlaysInTheDrawnOrderRoundAfterRound) {
+    MakeSongs(kDir, 1.0);
+    const fs::path wav = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "played.wav";
+    fs::remove(wav);
+    setenv("MP3_OUTPUT", ("wav:" + wav.string()).c_str(), 1);
+    auto form = std::make_shared<WatchedPlayer>();
+    form->Show();
+    form->Text1.Text = platform::FromNativePath(kDir.string());
+    form->Command1.Enabled = true;
+    form->Command1.Value = true;
+    std::vector<int> drawn;
+    for (int i = 0; i < 3; ++i)
+        drawn.push_back(kTones.at(platform::ToAnsi(FileNameOf(form->List1.List(i)))));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->ends >= 6; }, std::chrono::seconds(30)));
+    form->Command7.Value = true;
+    testsupport::PumpUntil([&] { return form->ends >= 7; });
+    // Captions after the 1st..5th end: songs 2, 3, 1, 2, 3 of the drawn order.
+    for (int n = 0; n < 5; ++n)
+        EXPECT_EQ(form->captions[n], FileNameOf(form->List1.List((n + 1) % 3)));
+    form->Unload();
+    form->Unload();
+    const std::vector<int> tones = TonesIn(wav);
+    ASSERT_GE(tones.size(), 6u);
+    for (int n = 0; n < 6; ++n) EXPECT_EQ(tones[n], drawn[n % 3]) << "song " << n;
+}
+
+TEST(RealDecoder, TransportButtonsChangeTheSongAsTheyShould) {
+    const fs::path dir = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "long songs";
+    MakeSongs(dir, 20.0);
+    setenv("MP3_OUTPUT", "silent", 1);
+    auto form = std::make_shared<WatchedPlayer>();
+    form->Show();
+    form->Text1.Text = platform::FromNativePath(dir.string());
+    form->Command1.Enabled = true;
+    form->Command1.Value = true;
+    auto entry = [&](int i) { return FileNameOf(form->List1.List(i)); };
+    // Presses the button once the song sounds, and waits for the next song to sound.
+    auto press = [&](CommandButton& button) {
+        const int sounds = form->sounds;
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return form->sounds >= sounds; }));
+        const int ends = form->ends;
+        button.Value = true;
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return form->ends > ends; }));
+        testsupport::PumpUntil([&] { return form->sounds > sounds; });
+    };
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->sounds == 1; }));
+    EXPECT_EQ(form->Caption.Get(), entry(0));
+    EXPECT_EQ(form->LCD.Caption.Get(), u"00:20");
+    press(form->Command2); // next
+    EXPECT_EQ(form->Caption.Get(), entry(1));
+    press(form->Command3); // repeat
+    EXPECT_EQ(form->Caption.Get(), entry(1));
+    press(form->Command4); // previous
+    EXPECT_EQ(form->Caption.Get(), entry(0));
+    // The countdown moves once ticks arrive.
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->lastTick == u"00:19"; }));
+    const int ends = form->ends;
+    form->Command7.Value = true; // stop
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->ends > ends; }));
+    testsupport::PumpPending();
+    EXPECT_EQ(form->Caption.Get(), entry(0)); // stop leaves the caption
+    EXPECT_FALSE(form->IsPlaying);
+    form->Unload();
+}
+} // namespace
