@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 TEST(MessageBox, ModalWithOneOkButtonNoIconAndTheAppTitle) {
@@ -58,7 +59,8 @@ TEST(FolderChooser, CancelGivesNoList) {
 }
 
 TEST(FolderChooser, ConfirmedFolderComesBackInPlatformForm) {
-    const auto dir = std::filesystem::temp_directory_path() / "zampolo-chooser" / "Música";
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("zampolo-chooser-" + std::to_string(::getpid())) / "Música";
     std::filesystem::create_directories(dir);
     testsupport::WhenModalShows([&](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);

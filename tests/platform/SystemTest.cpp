@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -34,7 +35,7 @@ TEST(SystemDirectory, BuildDefaultAndTheSetting) {
 class ProgramStart : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / "zampolo-winexec";
+        dir = fs::temp_directory_path() / ("zampolo-winexec-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "sys");
         out = dir / "out.txt";

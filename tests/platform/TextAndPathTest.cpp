@@ -75,7 +75,8 @@ TEST(Paths, NativeAndPlatformFormsRoundTrip) {
 }
 
 TEST(Paths, OpenByAnsiPathFindsTheFileUnderEitherCodePage) {
-    const auto dir = std::filesystem::temp_directory_path() / "zampolo-paths-test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zampolo-paths-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto file = dir / "canción.mp3";
     std::ofstream(file) << "x";
@@ -100,7 +101,8 @@ TEST(Paths, OpenByAnsiPathFindsTheFileUnderEitherCodePage) {
 }
 
 TEST(Paths, ReplacedCharactersSimplyFailToOpen) {
-    const auto dir = std::filesystem::temp_directory_path() / "zampolo-paths-test2";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zampolo-paths2-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "日本.mp3") << "x";
     CodePageGuard guard("ISO-8859-1");

@@ -3,6 +3,9 @@
 #include "platform/Messages.h"
 #include "platform/QtBridge.h"
 
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -161,6 +164,29 @@ TEST_F(WindowTest, QtEventsBecomeMessages) {
     EXPECT_TRUE(IsIconic(hwnd));
     SendMessageA(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(IsIconic(hwnd));
+}
+
+TEST_F(WindowTest, MouseActivationAndFocusBecomeMessages) {
+    widget->resize(100, 50);
+    QMouseEvent move(QEvent::MouseMove, QPointF(12, 34), QPointF(12, 34), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget.get(), &move);
+    ASSERT_TRUE(SawMessage(WM_MOUSEMOVE, 0));
+    EXPECT_EQ(g_seen.back().lParam, MAKELPARAM(12, 34));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 6), QPointF(5, 6), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget.get(), &press);
+    EXPECT_TRUE(SawMessage(WM_LBUTTONDOWN, 0));
+    QEvent activate(QEvent::WindowActivate), deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(widget.get(), &activate);
+    QCoreApplication::sendEvent(widget.get(), &deactivate);
+    EXPECT_TRUE(SawMessage(WM_ACTIVATE, WA_ACTIVE));
+    EXPECT_TRUE(SawMessage(WM_ACTIVATE, WA_INACTIVE));
+    QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(widget.get(), &in);
+    QCoreApplication::sendEvent(widget.get(), &out);
+    EXPECT_TRUE(SawMessage(WM_SETFOCUS, 0));
+    EXPECT_TRUE(SawMessage(WM_KILLFOCUS, 0));
 }
 
 TEST(WindowBadInput, NullAndStaleHandlesAreRefused) {

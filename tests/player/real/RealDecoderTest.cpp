@@ -19,13 +19,16 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 using namespace zampoplay;
 
-const fs::path kDir = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "songs";
+// Per process: ctest runs the cases of this file side by side.
+const fs::path kWork = fs::path(ZAMPOLO_TEST_BINARY_DIR) / ("work-" + std::to_string(::getpid()));
+const fs::path kDir = kWork / "songs";
 const std::map<std::string, int> kTones = {{"la.mp3", 440}, {"mi.mp3", 660}, {"la5.mp3", 880}};
 
 void MakeSongs(const fs::path& dir, double seconds) {
@@ -103,7 +106,7 @@ TEST(RealDecoder, OneSongThroughTheControllerEndsWithItsMessage) {
 
 TEST(RealDecoder, AFolderPlaysInTheDrawnOrderRoundAfterRound) {
     MakeSongs(kDir, 1.0);
-    const fs::path wav = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "played.wav";
+    const fs::path wav = kWork / "played.wav";
     fs::remove(wav);
     setenv("MP3_OUTPUT", ("wav:" + wav.string()).c_str(), 1);
     auto form = std::make_shared<WatchedPlayer>();
@@ -128,7 +131,7 @@ TEST(RealDecoder, AFolderPlaysInTheDrawnOrderRoundAfterRound) {
 }
 
 TEST(RealDecoder, TransportButtonsChangeTheSongAsTheyShould) {
-    const fs::path dir = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "long songs";
+    const fs::path dir = kWork / "long songs";
     MakeSongs(dir, 20.0);
     setenv("MP3_OUTPUT", "silent", 1);
     auto form = std::make_shared<WatchedPlayer>();
