@@ -72,7 +72,7 @@ public:
         clock_.setRate(format.rate);
         return true;
     }
-    bool play(const std::uint8_t* data, std::size_t bytes, const std::function<bool()>&) override {
+    bool play(const std::uint8_t* data, std::size_t bytes) override {
         const std::size_t done = out123_play(handle_, const_cast<std::uint8_t*>(data), bytes);
         clock_.add(done / static_cast<std::size_t>(frameBytes_));
         return done == bytes;
@@ -100,13 +100,13 @@ public:
         clock_.setRate(format.rate);
         return true;
     }
-    bool play(const std::uint8_t*, std::size_t bytes,
-              const std::function<bool()>& stopped) override {
+    bool play(const std::uint8_t*, std::size_t bytes) override {
         const std::uint64_t samples = bytes / static_cast<std::size_t>(frameBytes_);
         const auto hold = static_cast<std::uint64_t>(clock_.rate() / 10); // 100 ms
-        // Short sleeps, so that a stop is seen while waiting for room.
-        while (clock_.queued() + samples > hold && !(stopped && stopped()))
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::uint64_t queued = clock_.queued();
+        if (queued + samples > hold)
+            std::this_thread::sleep_for(std::chrono::duration<double>(
+                static_cast<double>(queued + samples - hold) / static_cast<double>(clock_.rate())));
         clock_.add(samples);
         return true;
     }
@@ -123,9 +123,7 @@ private:
 class FastSink final : public Sink {
 public:
     bool start(const Format&) override { return true; }
-    bool play(const std::uint8_t*, std::size_t, const std::function<bool()>&) override {
-        return true;
-    }
+    bool play(const std::uint8_t*, std::size_t) override { return true; }
     void drop() override {}
     std::uint64_t queued() override { return 0; }
     bool live() const override { return false; }
@@ -148,7 +146,7 @@ public:
         dataBytes_ = 0;
         return writeHeader();
     }
-    bool play(const std::uint8_t* data, std::size_t bytes, const std::function<bool()>&) override {
+    bool play(const std::uint8_t* data, std::size_t bytes) override {
         if (pwriteAll(data, bytes, 44 + dataBytes_) != bytes) return false;
         dataBytes_ += bytes;
         return writeHeader();
@@ -221,79 +219,148 @@ Output& Output::Instance() {
 
 bool Output::acquire(const std::function<bool()>& stopped) {
     std::unique_lock lock(mutex_);
-    if (!closerStarted_) {
-        std::thread([this] { closeIdle(); }).detach();
-        closerStarted_ = true;
+    if (!threadStarted_) {
+        std::thread([this] { run(); }).detach();
+        threadStarted_ = true;
     }
-    while (leased_) {
-        if (stopped()) return false;
-        changed_.wait_for(lock, std::chrono::milliseconds(5));
-    }
+    changed_.wait(lock, [&] { return !leased_ || stopped(); });
+    if (leased_) return false;
     leased_ = true;
     stopped_ = stopped;
     return true;
 }
 
-void Output::start(const std::string& setting, const Format& format) {
-    if (sink_ && setting == setting_) {
-        if (format == format_) return;
-        if (sink_->start(format)) {
-            format_ = format;
-            return;
-        }
+bool Output::play(const std::string& setting, const Format& format, const std::uint8_t* data,
+                  std::size_t bytes) {
+    const auto frameBytes = static_cast<std::size_t>(2 * format.channels);
+    const std::uint64_t samples = bytes / frameBytes;
+    const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
+    std::unique_lock lock(mutex_);
+    // Room for a block and a half beside the one the device is writing.
+    for (;;) {
+        if (queuedSamples_ == 0 || queuedSamples_ + samples <= block * 3 / 2) break;
+        if (stopped_ && stopped_()) return true;
+        const std::uint64_t taken = takenEnd_;
+        if (!changed_.wait_for(lock, kStuck,
+                               [&] { return takenEnd_ != taken || (stopped_ && stopped_()); }))
+            return false;
     }
-    sink_.reset(); // plays out the old stream before the new one opens
-    sink_ = MakeSink(setting, format);
-    setting_ = setting;
-    format_ = format;
-}
-
-void Output::play(const std::uint8_t* data, std::size_t bytes) {
-    if (!sink_) return;
-    if (!sink_->play(data, bytes, stopped_)) {
-        // The device went away mid-song: the song goes on in paced silence, and the
-        // device is tried again once the output has been idle and closed.
-        sink_ = MakeSink("silent", format_);
-    }
-    written_ += bytes / static_cast<std::size_t>(2 * format_.channels);
+    if (queue_.empty() || queue_.back().setting != setting || !(queue_.back().format == format) ||
+        queue_.back().samples >= block)
+        queue_.push_back(Block{setting, format, {}, 0});
+    Block& b = queue_.back();
+    b.pcm.insert(b.pcm.end(), data, data + samples * frameBytes);
+    b.samples += samples;
+    queuedSamples_ += samples;
+    queuedEnd_ += samples;
+    changed_.notify_all();
+    return true;
 }
 
 void Output::drop() {
-    if (sink_) sink_->drop();
-}
-
-std::uint64_t Output::heard() {
-    if (!sink_) return written_;
-    return written_ - std::min(written_, sink_->queued());
+    std::lock_guard lock(mutex_);
+    dropAsked_ = true;
+    dropBefore_ = queuedEnd_;
+    changed_.notify_all();
 }
 
 void Output::release() {
     std::lock_guard lock(mutex_);
     stopped_ = nullptr;
     leased_ = false;
-    releasedAt_ = Clock::now();
     changed_.notify_all();
 }
 
-void Output::closeIdle() {
+void Output::wake() {
+    std::lock_guard lock(mutex_);
+    changed_.notify_all();
+}
+
+std::uint64_t Output::queuedEnd() {
+    std::lock_guard lock(mutex_);
+    return queuedEnd_;
+}
+
+std::uint64_t Output::takenEnd() {
+    std::lock_guard lock(mutex_);
+    return takenEnd_;
+}
+
+std::uint64_t Output::heardEnd() {
+    std::lock_guard lock(mutex_);
+    return heardEnd_;
+}
+
+void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
+                       const std::function<void()>& tick) {
+    std::unique_lock lock(mutex_);
+    while (takenEnd_ < position && !stopped()) {
+        const std::uint64_t taken = takenEnd_;
+        if (!changed_.wait_for(lock, kStuck, [&] { return takenEnd_ != taken || stopped(); }))
+            return;
+        lock.unlock();
+        tick();
+        lock.lock();
+    }
+}
+
+void Output::run() {
+    using Clock = std::chrono::steady_clock;
+    auto lastPlayed = Clock::now();
     std::unique_lock lock(mutex_);
     for (;;) {
-        if (leased_ || !sink_ || !sink_->live()) {
-            changed_.wait(lock);
+        if (dropAsked_) {
+            dropAsked_ = false;
+            while (!queue_.empty() && takenEnd_ + queue_.front().samples <= dropBefore_) {
+                takenEnd_ += queue_.front().samples;
+                queuedSamples_ -= queue_.front().samples;
+                queue_.pop_front();
+            }
+            lock.unlock();
+            if (sink_) sink_->drop();
+            lock.lock();
+            heardEnd_ = takenEnd_;
+            changed_.notify_all();
             continue;
         }
-        const auto deadline = releasedAt_ + kIdleClose;
-        if (Clock::now() < deadline) {
-            changed_.wait_until(lock, deadline);
+        if (queue_.empty()) {
+            const bool idleLive = sink_ && sink_->live();
+            if (idleLive && Clock::now() >= lastPlayed + kIdleClose) {
+                lock.unlock();
+                sink_.reset(); // plays out the tail, long since heard
+                lock.lock();
+                setting_.clear();
+                continue;
+            }
+            if (sink_) heardEnd_ = takenEnd_ - std::min(takenEnd_, sink_->queued());
+            if (idleLive)
+                changed_.wait_until(lock, lastPlayed + kIdleClose);
+            else
+                changed_.wait(lock);
             continue;
         }
-        leased_ = true; // closing may take a moment; hold the lease meanwhile
-        auto sink = std::move(sink_);
-        setting_.clear();
+        Block b = std::move(queue_.front());
+        queue_.pop_front();
+        queuedSamples_ -= b.samples;
         lock.unlock();
-        sink.reset();
+        if (!sink_ || b.setting != setting_) {
+            sink_.reset(); // plays out the old stream before the new one opens
+            sink_ = MakeSink(b.setting, b.format);
+            setting_ = b.setting;
+        } else if (!(b.format == format_) && !sink_->start(b.format)) {
+            sink_ = MakeSink(b.setting, b.format);
+        }
+        format_ = b.format;
+        if (!sink_->play(b.pcm.data(), b.pcm.size())) {
+            // The device went away mid-song: go on in paced silence; the device is
+            // tried again once the output has been idle and closed.
+            sink_ = MakeSink("silent", b.format);
+        }
+        lastPlayed = Clock::now();
+        const std::uint64_t queued = sink_->queued();
         lock.lock();
-        leased_ = false;
+        takenEnd_ += b.samples;
+        heardEnd_ = takenEnd_ - std::min(takenEnd_, queued);
         changed_.notify_all();
     }
 }

@@ -1,21 +1,25 @@
-// The one sound output that all playbacks share, handed from song to song so that
-// consecutive songs follow each other in one stream.
+// The one sound output that all playbacks share, so that consecutive songs follow
+// each other in one stream.
 //
-// A playback leases the output (acquire), plays into it and gives it back (release).
-// Only the lease holder touches the sink, so the sink needs no lock of its own; the
-// lease itself is guarded by the output's mutex. An output left unleased for about 2 s
-// is closed by a helper thread. The object is never destroyed: playback threads are
-// not joined and may still be using it while the process exits.
+// A device thread owns the sink (libout123's handles want one thread) and writes it
+// in blocks of about 100 ms. A playback leases the output (acquire), queues its
+// samples (play, which waits while the queue is full) and gives the lease back
+// (release). Its tail stays queued for the next song to follow; drop() discards what
+// is queued instead. The device closes after about 2 s with nothing to play. The
+// object is never destroyed: playback threads are not joined and may still use it
+// while the process exits.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace mp3 {
 
@@ -26,15 +30,14 @@ struct Format {
 };
 
 // One kind of output: a libout123 device, a WAV file, paced or unpaced silence.
+// Used by the device thread only.
 class Sink {
 public:
     virtual ~Sink() = default;
     // Starts (or restarts, for a new format) the stream; false when it cannot.
     virtual bool start(const Format& format) = 0;
     // Hands 16-bit interleaved samples over; may block while the device is full.
-    // stopped tells a sink that waits for room to give up early.
-    virtual bool play(const std::uint8_t* data, std::size_t bytes,
-                      const std::function<bool()>& stopped) = 0;
+    virtual bool play(const std::uint8_t* data, std::size_t bytes) = 0;
     // Forgets what is queued and not yet heard.
     virtual void drop() = 0;
     // Samples (per channel) handed over but not yet heard, as well as it can tell.
@@ -48,42 +51,68 @@ public:
 // becomes paced silence.
 std::unique_ptr<Sink> MakeSink(const std::string& setting, const Format& format);
 
+// Positions count samples (per channel) of the whole stream since the process began.
 class Output {
 public:
     static Output& Instance();
 
     // Waits until this playback holds the lease, or until stopped() holds (then false).
     bool acquire(const std::function<bool()>& stopped);
-    // Lease holder only. Makes sure a sink for the setting plays the format.
-    void start(const std::string& setting, const Format& format);
-    void play(const std::uint8_t* data, std::size_t bytes);
+    // Lease holder only. Queues samples for the setting's sink in that format; waits
+    // while the queue is full, but not once stopped() holds. False when the device
+    // has taken nothing for seconds (a stuck driver): the song gives up.
+    bool play(const std::string& setting, const Format& format, const std::uint8_t* data,
+              std::size_t bytes);
+    // Lease holder only. Discards everything queued so far, here and in the device.
     void drop();
-    // Samples (per channel) handed over since the process began, and of those the
-    // ones heard so far.
-    std::uint64_t written() const { return written_; }
-    std::uint64_t heard();
-    // Gives the lease back; what is queued plays on for the next song to follow.
+    // Gives the lease back.
     void release();
+    // Wakes every playback waiting here, so that it sees a stop at once.
+    void wake();
+
+    // The end of what has been queued, of what the device has taken, and of what has
+    // been heard.
+    std::uint64_t queuedEnd();
+    std::uint64_t takenEnd();
+    std::uint64_t heardEnd();
+    // Waits until the device has taken everything up to position, a stop, or a stuck
+    // device; calls tick() after each block the device takes meanwhile.
+    void waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
+                   const std::function<void()>& tick);
 
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
 private:
+    struct Block {
+        std::string setting;
+        Format format;
+        std::vector<std::uint8_t> pcm;
+        std::uint64_t samples = 0;
+    };
+
     Output() = default;
-    void closeIdle(); // the helper thread's loop
+    void run(); // the device thread
 
     static constexpr auto kIdleClose = std::chrono::seconds(2);
+    static constexpr auto kBlock = std::chrono::milliseconds(100);
+    static constexpr auto kStuck = std::chrono::seconds(5);
     std::mutex mutex_;
     std::condition_variable changed_;
     bool leased_ = false;
-    bool closerStarted_ = false;
-    std::chrono::steady_clock::time_point releasedAt_;
-    // Touched by the lease holder only (or by the closer while it holds the lease).
+    bool threadStarted_ = false;
+    std::deque<Block> queue_;
+    std::uint64_t queuedSamples_ = 0; // in queue_
+    std::uint64_t queuedEnd_ = 0;
+    std::uint64_t takenEnd_ = 0;
+    std::uint64_t heardEnd_ = 0;
+    bool dropAsked_ = false;
+    std::uint64_t dropBefore_ = 0;  // the drop is of everything queued before this
+    std::function<bool()> stopped_; // the lease holder's
+    // The device thread's own.
     std::unique_ptr<Sink> sink_;
     std::string setting_;
     Format format_;
-    std::uint64_t written_ = 0;
-    std::function<bool()> stopped_;
 };
 
 } // namespace mp3

@@ -35,9 +35,12 @@ public:
     }
     std::uint64_t generation() const { return generation_.load(); }
     void stopAll() {
-        std::lock_guard lock(mutex_);
-        ++generation_;
-        changed_.notify_all();
+        {
+            std::lock_guard lock(mutex_);
+            ++generation_;
+            changed_.notify_all();
+        }
+        Output::Instance().wake(); // playbacks waiting for the device see it at once
     }
     // Waits until the deadline; true when a stop came first.
     bool waitUntil(Clock::time_point deadline, std::uint64_t since) {
@@ -152,24 +155,19 @@ private:
     int samplesPerFrame_ = 1152;
 };
 
-// What the listener has heard of this song, in samples, across format changes.
+// Tells the window what the listener has heard of this song: the start once, then
+// every 16 frames.
 class Progress {
 public:
     Progress(Output& out, HWND window, int samplesPerFrame)
-        : out_(out), window_(window), samplesPerFrame_(samplesPerFrame) {}
-    // Call after (re)starting the output and before playing into it.
-    void restart() {
-        carried_ = written_;
-        streamStart_ = out_.written();
-    }
-    void played(std::size_t samples) {
-        written_ += samples;
+        : out_(out), window_(window), samplesPerFrame_(samplesPerFrame), start_(out.queuedEnd()) {}
+    void update() {
         if (!started_) {
             PostMessageA(window_, MP3_MSG_STARTED, 0, 0);
             started_ = true;
         }
-        const std::uint64_t heard = out_.heard();
-        const std::uint64_t own = carried_ + (heard > streamStart_ ? heard - streamStart_ : 0);
+        const std::uint64_t heard = out_.heardEnd();
+        const std::uint64_t own = heard > start_ ? heard - start_ : 0;
         const std::uint64_t frames = own / static_cast<std::uint64_t>(samplesPerFrame_);
         for (; nextMark_ <= frames; nextMark_ += 16)
             PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
@@ -179,10 +177,8 @@ private:
     Output& out_;
     HWND window_;
     int samplesPerFrame_;
+    std::uint64_t start_; // the stream position where this song begins
     bool started_ = false;
-    std::uint64_t written_ = 0;     // samples this song handed over
-    std::uint64_t carried_ = 0;     // heard before the output last restarted
-    std::uint64_t streamStart_ = 0; // the output's count when this song (re)started
     std::uint64_t nextMark_ = 16;
 };
 
@@ -205,18 +201,16 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
 
     Output& out = Output::Instance();
     if (!out.acquire(stopped)) return true;
-    out.start(setting, decoder.format());
     Progress progress(out, window, decoder.samplesPerFrame());
-    progress.restart();
     do {
-        if (newFormat) {
-            out.start(setting, decoder.format());
-            progress.restart();
-        }
-        out.play(data, bytes);
-        progress.played(bytes / static_cast<std::size_t>(2 * decoder.format().channels));
+        if (!out.play(setting, decoder.format(), data, bytes)) break;
+        progress.update();
         if (stopped()) break;
     } while (decoder.next(data, bytes, newFormat));
+    // The song has ended for the player once the device holds its last sample; the
+    // tail plays on while the next song starts behind it.
+    out.waitTaken(out.queuedEnd(), stopped, [&] { progress.update(); });
+    progress.update();
     if (stopped()) out.drop();
     out.release();
     return true;

@@ -51,7 +51,7 @@ echo
 echo "== CPU (user + sys, all threads) per minute of playback, three 20 s songs"
 cpu() { # command...: CPU seconds per minute of sound
   "$py" "$tools/cpurun.py" --out "$work/cpu.json" -- "$@" >/dev/null 2>&1
-  "$py" -c 'import json,sys; r=json.load(open(sys.argv[1])); print(f"{r[\"total_cpu_s\"]:.3f}")' "$work/cpu.json"
+  "$py" -c 'import json,sys; print("%.3f" % json.load(open(sys.argv[1]))["total_cpu_s"])' "$work/cpu.json"
 }
 ours=$(cpu "$bin/mp3seq" --tail 0 "$a" "$b" "$c")
 theirs=$(cpu mpg123 -q -o pulse "$a" "$b" "$c")
