@@ -1,5 +1,6 @@
 // The time and file-name texts of the display.
 #include "AuxFuncs.h"
+#include "ErrorOf.h"
 #include "runtime/Errors.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,7 @@ namespace {
 using zampoplay::FileNameOf;
 using zampoplay::FormatTime;
 
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const runtime::RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testsupport::ErrorOf;
 
 TEST(FormatTime, MinutesAndSecondsWithTwoDigitsAtLeast) {
     EXPECT_EQ(FormatTime(0), u"00:00");

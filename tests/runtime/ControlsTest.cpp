@@ -1,3 +1,4 @@
+#include "ErrorOf.h"
 #include "Native.h"
 
 #include "runtime/VB.h"
@@ -19,14 +20,7 @@ using namespace runtime;
 namespace fs = std::filesystem;
 
 namespace {
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testsupport::ErrorOf;
 
 class Board : public Form {
 public:

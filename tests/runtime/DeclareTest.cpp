@@ -1,4 +1,5 @@
 #include "runtime/Declare.h"
+#include "ErrorOf.h"
 #include "runtime/Strings.h"
 
 #include "platform/Types.h"
@@ -13,14 +14,7 @@
 using namespace runtime;
 
 namespace {
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testsupport::ErrorOf;
 } // namespace
 
 TEST(Declare, BindsAtTheFirstCallFromTwoThreadsAtOnce) {

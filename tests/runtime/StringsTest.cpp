@@ -1,18 +1,12 @@
 #include "runtime/Strings.h"
+#include "ErrorOf.h"
 
 #include <gtest/gtest.h>
 
 using namespace runtime;
 
 namespace {
-template <class F> int ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testsupport::ErrorOf;
 } // namespace
 
 TEST(Strings, TakeParts) {

@@ -1,4 +1,5 @@
 // Without MP3.DLL beside the program or in the system directory.
+#include "ErrorOf.h"
 #include "MP3Control.h"
 #include "TestSupport.h"
 
@@ -20,14 +21,7 @@ LRESULT Counter(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-int ErrorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const runtime::RuntimeError& e) {
-        return e.Number();
-    }
-    return 0;
-}
+using testsupport::ErrorOf;
 
 TEST(NoDecoder, EachFunctionRaisesLibraryNotFoundAtItsCall) {
     setenv("ZAMPOLO_SYSTEM_DIR", ZAMPOLO_TEST_BINARY_DIR, 1); // holds no MP3.DLL either
