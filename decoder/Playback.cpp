@@ -119,10 +119,9 @@ public:
         if (handle_) mpg123_delete(handle_); // closes; the descriptor stays ours
     }
 
-    // The next decoded frame's samples; false at the end or on an error it cannot
-    // get past. newFormat tells that format() changed before these samples.
-    bool next(const std::uint8_t*& data, std::size_t& bytes, bool& newFormat) {
-        newFormat = false;
+    // The next decoded frame's samples, in format(); false at the end or on an error
+    // it cannot get past.
+    bool next(const std::uint8_t*& data, std::size_t& bytes) {
         for (int errors = 0; errors < 64;) {
             off_t frame = 0;
             unsigned char* audio = nullptr;
@@ -133,7 +132,6 @@ public:
                 mpg123_getformat(handle_, &rate, &channels, &encoding);
                 format_ = {rate, channels};
                 samplesPerFrame_ = std::max(1, mpg123_spf(handle_));
-                newFormat = true;
             } else if (r == MPG123_OK) {
                 if (bytes == 0 || format_.channels == 0) continue;
                 data = audio;
@@ -196,8 +194,7 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     if (!decoder.open(file.fd())) return false;
     const std::uint8_t* data = nullptr;
     std::size_t bytes = 0;
-    bool newFormat = false;
-    if (!decoder.next(data, bytes, newFormat)) return false;
+    if (!decoder.next(data, bytes)) return false;
 
     Output& out = Output::Instance();
     if (!out.acquire(stopped)) return true;
@@ -206,7 +203,7 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
         if (!out.play(setting, decoder.format(), data, bytes)) break;
         progress.update();
         if (stopped()) break;
-    } while (decoder.next(data, bytes, newFormat));
+    } while (decoder.next(data, bytes));
     // The song has ended for the player once the device holds its last sample; the
     // tail plays on while the next song starts behind it.
     out.waitTaken(out.queuedEnd(), stopped, [&] { progress.update(); });
