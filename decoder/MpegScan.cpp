@@ -60,9 +60,10 @@ struct Found {
     FrameHeader header;
 };
 
-// The first frame at or after pos, checked as FrameAt does.
+// The first frame at or after pos (and before before), checked as FrameAt does.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                               const FrameHeader* stream, int depth) {
+                               const FrameHeader* stream, int depth,
+                               std::uint64_t before = UINT64_MAX) {
     constexpr std::size_t kChunk = 64 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
@@ -71,6 +72,7 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
         if (bytes.size() < 4) return std::nullopt;
         chunk.assign(bytes.begin(), bytes.end()); // FrameAt reads, which moves the window
         for (std::size_t i = 0; i + 4 <= chunk.size(); ++i) {
+            if (pos + i >= before) return std::nullopt;
             if (chunk[i] != 0xFF || (chunk[i + 1] & 0xE0) != 0xE0) continue;
             if (auto h = FrameAt(src, pos + i, end, stream, depth)) return Found{pos + i, *h};
         }
@@ -205,14 +207,25 @@ AudioRange FindAudioRange(ByteSource& src) {
     return r;
 }
 
+namespace {
+
+// The audio starts within this much of the leading tags, or the file is no song: a
+// large file of something else is not read through.
+constexpr std::uint64_t kFirstFrameWithin = 1 << 20;
+
+std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range) {
+    return FindFrame(src, range.begin, range.end, nullptr, 2, range.begin + kFirstFrameWithin);
+}
+
+} // namespace
+
 bool HasAudio(ByteSource& src) {
-    const AudioRange range = FindAudioRange(src);
-    return FindFrame(src, range.begin, range.end, nullptr, 2).has_value();
+    return FindFirstFrame(src, FindAudioRange(src)).has_value();
 }
 
 SongInfo ScanSong(ByteSource& src) {
     const AudioRange range = FindAudioRange(src);
-    const auto first = FindFrame(src, range.begin, range.end, nullptr, 2);
+    const auto first = FindFirstFrame(src, range);
     if (!first) return {};
     const FrameHeader stream = first->header;
     SongInfo info;

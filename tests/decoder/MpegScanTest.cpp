@@ -142,6 +142,12 @@ TEST(ScanSong, FindsNothingInNoise) {
     noise.resize(noise.size() + 100, 0);
     EXPECT_FALSE(Scan(noise).valid());
     EXPECT_EQ(Scan(noise).lengthMs(), 0.0);
+    // Audio that starts only after a megabyte of something else is not looked for.
+    Bytes late(1 << 20, 0);
+    Append(late, Frames(10));
+    EXPECT_FALSE(Scan(late).valid());
+    late.erase(late.begin(), late.begin() + 1000);
+    EXPECT_EQ(Scan(late).frames, 10u);
     EXPECT_EQ(Scan(noise).unitMs(), 0.0);
 }
 
