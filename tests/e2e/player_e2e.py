@@ -42,6 +42,7 @@ BAR = (120, 840, 6555, 240)
 SONGS = [("Alba.mp3", 349.0, 2.0), ("Brisa.MP3", 466.0, 2.4), ("Canción.mp3", 622.0, 2.8),
          ("Duna del río.mp3", 831.0, 3.2)]
 DECOYS = ["notas.mp3.txt", "léeme.txt"]
+SCREENSHOT_SONG = "Canción.mp3"  # the picture of the window, a second into this song
 STOP_TARGET_S = 0.100
 HOLD_S = 0.8  # how long each song plays before the next button press
 
@@ -161,8 +162,8 @@ def run(args):
                 sleep_until(tk + 0.4)
                 img, t = x.shot(wid)
                 shots.append((t, img, title))
-                if k == 2:
-                    sleep_until(tk + 1.0)
+                if title == SCREENSHOT_SONG:
+                    sleep_until(tk + 1.2)
                     frame_img, _ = x.shot(x.frame(wid))
                     frame_img.save(args.screenshot or os.path.join(work, "screenshot.png"))
                 sleep_until(tk + 1.5)

@@ -1,0 +1,363 @@
+#!/usr/bin/python3
+"""The player's figures, each beside mpg123's for the same songs on the same sink
+in the same run, and their ratio. Prints a table; passes or fails nothing.
+
+  player_bench.py --dist BUILD/dist --work DIR [--cpu-seconds 30] [--idle-seconds 10]
+
+zampoplay runs in a private X display (Xvfb and openbox) and is used through real
+clicks; both players sound into the same private PulseAudio null sink, whose
+monitor is recorded. Songs are tones, so each is found in the recording.
+"""
+import argparse
+import glob
+import os
+import re
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "tests", "e2e"))
+import e2elib as e2e  # noqa: E402
+from e2elib import check, Failure  # noqa: E402
+
+FOLDER = (120, 120, 615, 615)
+PLAY = (720, 120, 615, 615)
+STOP = (3240, 120, 615, 615)
+SONGS = [("a.mp3", 349.0, 2.5), ("b.mp3", 466.0, 2.5), ("c.mp3", 622.0, 2.5),
+         ("d.mp3", 831.0, 2.5)]
+TICK = os.sysconf("SC_CLK_TCK")
+
+
+# -- what /proc says about a process, all its threads ----------------------
+def cpu_s(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK
+
+
+def thread_cpu_s(pid, tid):
+    with open(f"/proc/{pid}/task/{tid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICK
+
+
+def run_s(pid):
+    """Time on a CPU of the threads alive now, to the nanosecond (for idle spans,
+    where no thread ends)."""
+    total = 0
+    for stat in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+        try:
+            with open(stat) as f:
+                total += int(f.read().split()[0])
+        except OSError:
+            continue
+    return total / 1e9
+
+
+def switches(pid):
+    """Context switches of all threads: each wake-up from a sleep is one."""
+    total = 0
+    for status in glob.glob(f"/proc/{pid}/task/*/status"):
+        try:
+            with open(status) as f:
+                text = f.read()
+        except OSError:
+            continue  # the thread just ended
+        total += sum(int(v) for v in re.findall(r"_ctxt_switches:\s+(\d+)", text))
+    return total
+
+
+def peak_rss_mb(pid, field="VmHWM"):
+    with open(f"/proc/{pid}/status") as f:
+        return int(re.search(field + r":\s+(\d+)", f.read()).group(1)) / 1024
+
+
+def rss_mb(pid):
+    return peak_rss_mb(pid, "VmRSS")
+
+
+class ClientWatch:
+    """When the window manager takes on a new window (_NET_CLIENT_LIST grows)."""
+
+    def __init__(self, session):
+        self.proc = session.spawn("xprop-root", ["xprop", "-root", "-spy", "_NET_CLIENT_LIST"],
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        self.seen = []
+        threading.Thread(target=self._read, daemon=True).start()
+        e2e.wait_for(lambda: self.seen, 5, 0.01, "the window list")
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.seen.append((time.monotonic(), len(re.findall(rb"0x[0-9a-f]+", line))))
+
+    def grew_after(self, t, before):
+        return next((ts for ts, n in self.seen if ts > t and n > before), None)
+
+    def count(self):
+        return self.seen[-1][1]
+
+
+class Bench:
+    def __init__(self, args):
+        self.dist = os.path.abspath(args.dist)
+        self.work = e2e.fresh_folder(args.work)
+        self.args = args
+        self.songs = os.path.join(self.work, "songs")
+        os.makedirs(self.songs)
+        for name, freq, secs in SONGS:
+            e2e.make_song(os.path.join(self.songs, name), freq, secs)
+        self.tones = {n: f for n, f, _ in SONGS}
+        self.lengths = {n: s for n, _, s in SONGS}
+        # A thousand songs: links to the four, under names of their own.
+        self.many = os.path.join(self.work, "mil")
+        os.makedirs(self.many)
+        for i in range(1000):
+            src = os.path.join(self.songs, SONGS[i % 4][0])
+            os.link(src, os.path.join(self.many, f"canción {i:04d}.mp3"))
+        self.rows = []
+
+    # -- the player --------------------------------------------------------
+    def start_player(self):
+        """(process, window, seconds from the start to the window shown)."""
+        before = self.clients.count()
+        t0 = time.monotonic()
+        p = self.s.spawn("zampoplay", [os.path.join(self.dist, "zampoplay")], cwd=self.work)
+        shown = e2e.wait_for(lambda: self.clients.grew_after(t0, before), 10, 0.005,
+                             "the player's window")
+        wid = self.x.wait_window(r"^Zampolo 1\.0 - ")
+        return p, wid, shown - t0
+
+    def close_player(self, p, wid):
+        fx, fy, fw, fh = self.x.geometry(self.x.frame(wid))
+        for _ in range(2):  # the first close only stops a list that plays
+            if p.poll() is not None:
+                break
+            self.x.click_at(fx + fw - 12, fy + 10)
+            try:
+                p.wait(1.5)
+            except subprocess.TimeoutExpired:
+                pass
+        check(p.poll() is not None, "zampoplay did not end on two closes")
+
+    def choose(self, wid, folder):
+        self.x.click_control(wid, *FOLDER)
+        dlg = self.x.wait_window("^Selecciona la carpeta$")
+        self.x.activate(dlg)
+        self.x.type(folder)
+        self.x.key("Return")
+        try:
+            self.x.wait_gone(dlg, 2)
+        except Failure:
+            self.x.key("Return")
+            self.x.wait_gone(dlg, 3)
+
+    # -- the figures -------------------------------------------------------
+    def startup(self, runs=5):
+        ours, theirs = [], []
+        for _ in range(runs):
+            p, wid, shown = self.start_player()
+            ours.append(shown)
+            time.sleep(0.5)
+            self.fresh_rss = rss_mb(p.pid)
+            self.close_player(p, wid)
+        first = os.path.join(self.songs, SONGS[0][0])
+        for _ in range(runs):
+            rec = e2e.Recorder(self.s, latency_ms=2)
+            t0 = time.monotonic()
+            m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", first])
+            m.wait(20)
+            rec.stop()
+            theirs.append(self.first_sound(rec, t0))
+        self.row("start to window shown (ms) [mpg123: to first sound]",
+                 1000 * statistics.median(ours), 1000 * statistics.median(theirs),
+                 note=f"median of {runs}; sound times -0/+{self.block_ms:.0f} ms")
+
+    def first_sound(self, rec, t0):
+        """From t0 to the first sound; the sound may in truth come up to one sink
+        block later."""
+        early = rec.block_s
+        self.block_ms = max(getattr(self, "block_ms", 0), 1000 * rec.block_s)
+        f = e2e.first_sound(rec.x, max(0, rec.frame_of(t0 - early)))
+        check(f is not None, "no sound in the recording")
+        return rec.time_of(f) - t0
+
+    def thousand(self, runs=3):
+        ours, theirs, rss = [], [], []
+        for _ in range(runs):
+            p, wid, _ = self.start_player()
+            self.choose(wid, self.many)
+            rec = e2e.Recorder(self.s, latency_ms=2)
+            t0, _ = self.x.click_control(wid, *PLAY)
+            time.sleep(1.5)
+            self.x.click_control(wid, *STOP)
+            time.sleep(0.3)
+            rec.stop()
+            ours.append(self.first_sound(rec, t0))
+            rss.append(peak_rss_mb(p.pid))
+            self.close_player(p, wid)
+        listing = os.path.join(self.work, "mil.m3u")
+        with open(listing, "w") as f:
+            f.write("\n".join(sorted(glob.glob(os.path.join(self.many, "*.mp3")))) + "\n")
+        for _ in range(runs):
+            rec = e2e.Recorder(self.s, latency_ms=2)
+            t0 = time.monotonic()
+            m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", "-z", "-@", listing])
+            time.sleep(1.5)
+            self.their_rss = max(getattr(self, "their_rss", 0), peak_rss_mb(m.pid))
+            m.terminate()
+            m.wait(5)
+            rec.stop()
+            theirs.append(self.first_sound(rec, t0))
+        self.row("play to first sound, 1,000 songs (ms) [mpg123 -z: start to first sound]",
+                 1000 * statistics.median(ours), 1000 * statistics.median(theirs),
+                 note=f"median of {runs}; sound times -0/+{self.block_ms:.0f} ms")
+        self.our_rss = max(rss)
+
+    def gaps(self, rec):
+        """Silence between consecutive songs of a recording, ms."""
+        plays = e2e.plays(rec.x, self.tones, self.lengths)
+        out = []
+        for a, b in zip(plays, plays[1:]):
+            if a["dur_s"] < 2.0 or b["dur_s"] < 0.5:
+                continue
+            end = e2e.tone_end(rec.x, a["last"] - 5 * e2e.HOP, self.tones[a["song"]])
+            check(end is not None, f"no end of {a['song']} found")
+            start = e2e.first_sound(rec.x, end, b["last"])
+            out.append(1000 * (start - end) / e2e.RATE)
+        return out
+
+    def song_changes(self):
+        listed = [os.path.join(self.songs, n) for n, _, _ in SONGS]
+        p, wid, _ = self.start_player()
+        self.choose(wid, self.songs)
+        rec = e2e.Recorder(self.s, latency_ms=2)
+        self.x.click_control(wid, *PLAY)
+        time.sleep(2.5 * 6 + 0.5)
+        self.x.click_control(wid, *STOP)
+        time.sleep(0.3)
+        rec.stop()
+        self.close_player(p, wid)
+        ours = self.gaps(rec)
+        rec = e2e.Recorder(self.s, latency_ms=2)
+        m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", *listed, *listed[:3]])
+        m.wait(60)
+        rec.stop()
+        theirs = self.gaps(rec)
+        # The same measure on one mpg123 per song, which is not gapless.
+        rec = e2e.Recorder(self.s, latency_ms=2)
+        for song in listed:
+            self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", song]).wait(20)
+        rec.stop()
+        each = self.gaps(rec)
+        check(ours and theirs and each, "no song change found in the recordings")
+        self.row("gap at a song change (ms, mean)", statistics.mean(ours),
+                 statistics.mean(theirs),
+                 note=f"max {max(ours):.2f} vs {max(theirs):.2f}; {len(ours)} and "
+                      f"{len(theirs)} changes; one mpg123 per song: {statistics.mean(each):.1f}")
+
+    def cpu(self):
+        secs = self.args.cpu_seconds
+        listed = [os.path.join(self.songs, n) for n, _, _ in SONGS]
+        p, wid, _ = self.start_player()
+        self.choose(wid, self.songs)
+        self.x.click_control(wid, *PLAY)
+        time.sleep(1.0)
+        c0, w0, t0 = cpu_s(p.pid), switches(p.pid), time.monotonic()
+        m0 = thread_cpu_s(p.pid, p.pid)
+        time.sleep(secs)
+        dt = time.monotonic() - t0
+        ours, our_wakes = (cpu_s(p.pid) - c0) * 60 / dt, (switches(p.pid) - w0) / dt
+        window_thread = (thread_cpu_s(p.pid, p.pid) - m0) * 60 / dt
+        self.close_player(p, wid)
+        m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse",
+                                    *(listed * (int(secs / 10) + 3))])
+        time.sleep(1.0)
+        c0, w0, t0 = cpu_s(m.pid), switches(m.pid), time.monotonic()
+        time.sleep(secs)
+        dt = time.monotonic() - t0
+        theirs, their_wakes = (cpu_s(m.pid) - c0) * 60 / dt, (switches(m.pid) - w0) / dt
+        m.terminate()
+        m.wait(5)
+        self.row("CPU per minute of playback (s, all threads)", ours, theirs,
+                 note=f"over {secs:.0f} s, no recorder running; zampoplay's window "
+                      f"thread {window_thread:.2f} s")
+        self.row("wake-ups per second while playing", our_wakes, their_wakes)
+
+    def idle(self):
+        secs = self.args.idle_seconds
+
+        def measure(pid):
+            c0, w0, t0 = run_s(pid), switches(pid), time.monotonic()
+            time.sleep(secs)
+            dt = time.monotonic() - t0
+            return 100 * (run_s(pid) - c0) / dt, (switches(pid) - w0) / dt
+
+        p, wid, _ = self.start_player()
+        time.sleep(1.0)
+        fresh = measure(p.pid)
+        self.choose(wid, self.songs)
+        self.x.click_control(wid, *PLAY)
+        time.sleep(2.0)
+        self.x.click_control(wid, *STOP)
+        time.sleep(3.0)  # the decoder lets the device go after 2 s
+        stopped = measure(p.pid)
+        self.close_player(p, wid)
+        # mpg123's counterpart: started and waiting for a command, nothing loaded.
+        m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", "-R"], stdin=subprocess.PIPE)
+        time.sleep(1.0)
+        theirs = measure(m.pid)
+        m.stdin.close()
+        m.terminate()
+        m.wait(5)
+        self.row("idle CPU, just started (% of a core) [mpg123 -R]", fresh[0], theirs[0])
+        self.row("idle wake-ups per second, just started [mpg123 -R]", fresh[1], theirs[1])
+        self.row("idle CPU, after a stop (% of a core) [mpg123 -R]", stopped[0], theirs[0])
+        self.row("idle wake-ups per second, after a stop [mpg123 -R]", stopped[1], theirs[1],
+                 note=f"over {secs:.0f} s each")
+
+    def memory(self):
+        self.row("peak resident memory (MB), 1,000 songs", self.our_rss, self.their_rss,
+                 note=f"target <= 40 MB; zampoplay just started: {self.fresh_rss:.1f} MB")
+
+    def row(self, what, ours, theirs, note=""):
+        ratio = f"{ours / theirs:.2f}x" if theirs > 0 else "-"
+        self.rows.append((what, ours, theirs, ratio, note))
+        print(f"  {what}: {ours:.2f} vs {theirs:.2f}", file=sys.stderr)
+
+    def run(self):
+        with e2e.Session(self.work) as s:
+            self.s = s
+            s.start_display()
+            s.start_audio()
+            self.x = e2e.X(s)
+            self.clients = ClientWatch(s)
+            for step in (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
+                         self.memory):
+                print(f"{step.__name__} ...", file=sys.stderr)
+                step()
+        width = max(len(r[0]) for r in self.rows)
+        print(f"{'figure':<{width}}  {'zampoplay':>10}  {'mpg123':>10}  {'ratio':>7}  note")
+        for what, ours, theirs, ratio, note in self.rows:
+            print(f"{what:<{width}}  {ours:>10.3f}  {theirs:>10.3f}  {ratio:>7}  {note}")
+        return 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--dist", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--cpu-seconds", type=float, default=30)
+    ap.add_argument("--idle-seconds", type=float, default=10)
+    args = ap.parse_args()
+    skip = e2e.check_tools(["mpg123"])
+    if skip:
+        return 1  # a benchmark has nothing to skip to
+    return Bench(args).run()
+
+
+if __name__ == "__main__":
+    e2e.main_guard(main)
