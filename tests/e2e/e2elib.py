@@ -35,14 +35,15 @@ def missing_tools(names):
     return [t for t in names if shutil.which(t) is None]
 
 
-def check_tools(extra=()):
-    """None when everything is there; SKIP when there is no display or sound
-    server to run on; a Failure for a missing helper."""
-    missing = missing_tools(ESSENTIAL)
+def check_tools(extra=(), sound=True):
+    """None when everything is there; SKIP when there is no display (or sound
+    server) to run on; a Failure for a missing helper."""
+    missing = missing_tools(ESSENTIAL if sound else ["Xvfb"])
     if missing:
         print("SKIP: not installed: " + ", ".join(missing))
         return SKIP
-    missing = missing_tools(HELPERS + list(extra))
+    helpers = HELPERS if sound else [h for h in HELPERS if h not in ("pactl", "parec", "lame")]
+    missing = missing_tools(helpers + list(extra))
     check(not missing, "not installed: " + ", ".join(missing) +
           " (scripts/install-deps.sh installs them)")
     return None
@@ -411,8 +412,11 @@ class X:
     def __init__(self, session):
         self.s = session
 
-    def windows(self, name):
-        out = self.s.run(["xdotool", "search", "--onlyvisible", "--name", name], check_rc=False)
+    def windows(self, name, visible=True):
+        """Windows whose name matches; with visible=False also unmapped ones (a
+        minimised window is unmapped)."""
+        out = self.s.run(["xdotool", "search", *(["--onlyvisible"] if visible else []),
+                          "--name", name], check_rc=False)
         return [int(w) for w in out.split()]
 
     def wait_window(self, name, timeout=10):
@@ -474,9 +478,17 @@ class X:
         monotonic time in the middle of taking it."""
         from PIL import Image
         import io
-        t0 = time.monotonic()
-        png = self.s.run(["import", "-window", str(wid) if wid else "root", "png:-"])
-        t1 = time.monotonic()
+        end = time.monotonic() + 3
+        while True:
+            # A window that was just mapped may not be viewable for a moment.
+            t0 = time.monotonic()
+            png = self.s.run(["import", "-window", str(wid) if wid else "root", "png:-"],
+                             check_rc=False)
+            t1 = time.monotonic()
+            if png or t1 > end:
+                break
+            time.sleep(0.02)
+        check(png, f"no screenshot of window {wid}")
         return Image.open(io.BytesIO(png)).convert("RGB"), (t0 + t1) / 2
 
 
@@ -515,8 +527,9 @@ class TitleWatch:
             self.proc.wait(5)
 
 
-# -- the time display ------------------------------------------------------
-FONT_DIRS = ["/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/liberation2"]
+# -- reading text off the screen -------------------------------------------
+FONT_DIRS = ["/usr/share/fonts/truetype/liberation", "/usr/share/fonts/truetype/liberation2",
+             "/usr/share/fonts/truetype/dejavu"]
 
 
 def _ink(a):
@@ -526,50 +539,75 @@ def _ink(a):
     return a[ys.min():ys.max() + 1, xs.min():xs.max() + 1]
 
 
-class LcdReader:
-    """Reads mm:ss from a picture of the time display by comparing its dark pixels
-    with the candidate texts drawn in the display's font (Arial's metric twin)."""
+def _grow(a):
+    b = a.copy()
+    b[1:] |= a[:-1]
+    b[:-1] |= a[1:]
+    b[:, 1:] |= a[:, :-1]
+    b[:, :-1] |= a[:, 1:]
+    return b
 
-    def __init__(self, font_file="LiberationSans-BoldItalic.ttf", px=27):
+
+class TextReader:
+    """Tells which of a few candidate texts a picture shows: the picture's dark
+    pixels against each candidate drawn in the same font. With slack, a dark pixel
+    within one pixel of the other drawing counts as matching (small text, whose
+    hinting differs); without, big glyphs that differ in a few strokes (0 and 8)
+    stay apart."""
+
+    def __init__(self, font_file, px, slack=True, worst=0.1, margin=0.05):
         from PIL import ImageFont
         path = next((os.path.join(d, font_file) for d in FONT_DIRS
                      if os.path.exists(os.path.join(d, font_file))), None)
         check(path, f"font {font_file} not found")
         self.font = ImageFont.truetype(path, px)
+        self.slack, self.worst, self.margin = slack, worst, margin
         self.cache = {}
 
     def _render(self, text):
         if text not in self.cache:
             from PIL import Image, ImageDraw
-            im = Image.new("L", (200, 60), 255)
-            ImageDraw.Draw(im).text((10, 5), text, font=self.font, fill=0)
+            w = int(self.font.getlength(text)) + 40
+            im = Image.new("L", (w, 3 * self.font.size), 255)
+            ImageDraw.Draw(im).text((10, self.font.size // 2), text, font=self.font, fill=0)
             self.cache[text] = _ink(np.array(im) < 128)
         return self.cache[text]
 
-    @staticmethod
-    def _mismatch(a, b):
+    def mismatch(self, a, b):
+        """Share of the dark pixels of a and b that the other does not have (within
+        one pixel, with slack), at the best of the small shifts."""
+        if abs(a.shape[1] - b.shape[1]) > 8 or abs(a.shape[0] - b.shape[0]) > 4:
+            return 1.0
         H = max(a.shape[0], b.shape[0]) + 4
         W = max(a.shape[1], b.shape[1]) + 4
         A = np.zeros((H, W), bool)
         A[2:2 + a.shape[0], 2:2 + a.shape[1]] = a
+        grow = _grow if self.slack else (lambda m: m)
+        GA = grow(A)
         best = 1.0
         for dy in range(0, H - b.shape[0] + 1):
             for dx in range(0, W - b.shape[1] + 1):
                 B = np.zeros((H, W), bool)
                 B[dy:dy + b.shape[0], dx:dx + b.shape[1]] = b
-                best = min(best, (A ^ B).sum() / max(1, (A | B).sum()))
+                off = (A & ~grow(B)).sum() + (B & ~GA).sum()
+                best = min(best, off / max(1, (A | B).sum()))
         return best
 
     def read(self, image, candidates):
-        """The best matching candidate, or None when no candidate clearly matches."""
+        """The candidate the picture shows, or None when none clearly matches."""
         ink = _ink(np.array(image.convert("L")) < 128)
         if ink.size == 0:
             return None
-        scored = sorted((self._mismatch(ink, self._render(c)), c) for c in candidates)
+        scored = sorted((self.mismatch(ink, self._render(c)), c) for c in candidates)
         best = scored[0]
-        if best[0] > 0.12 or (len(scored) > 1 and scored[1][0] - best[0] < 0.03):
+        if best[0] > self.worst or (len(scored) > 1 and scored[1][0] - best[0] < self.margin):
             return None
         return best[1]
+
+
+def LcdReader():
+    """The player's time display: Arial (its metric twin) 20.25 pt bold italic."""
+    return TextReader("LiberationSans-BoldItalic.ttf", 27, slack=False, worst=0.12, margin=0.03)
 
 
 def format_time(ms):
