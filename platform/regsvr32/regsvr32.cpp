@@ -23,6 +23,23 @@ QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
+// Minimises the box once the window system has taken it up, which its first activation
+// shows: a request made before that (a state set before exec(), or at the first exposure)
+// may be dropped, leaving the box open.
+class IconifyWhenActive : public QObject {
+public:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate && !done_) {
+            done_ = true;
+            static_cast<QWidget*>(object)->showMinimized();
+        }
+        return false;
+    }
+
+private:
+    bool done_ = false;
+};
+
 void Report(const QString& text, bool silent) {
     std::printf("%s\n", text.toStdString().c_str());
     std::fflush(stdout);
@@ -34,7 +51,8 @@ void Report(const QString& text, bool silent) {
     box.setStandardButtons(QMessageBox::Ok);
     // Started minimised (show state 2 or 6): the report waits in the task bar.
     const int state = platform::StartupShowState();
-    if (state == SW_SHOWMINIMIZED || state == SW_MINIMIZE) box.setWindowState(Qt::WindowMinimized);
+    IconifyWhenActive iconify;
+    if (state == SW_SHOWMINIMIZED || state == SW_MINIMIZE) box.installEventFilter(&iconify);
     box.exec();
 }
 } // namespace
