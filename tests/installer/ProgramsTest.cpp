@@ -5,7 +5,6 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -35,8 +34,7 @@ protected:
         GTEST_FLAG_SET(death_test_style, "threadsafe");
         InstallerTest::SetUp();
     }
-    // The platform as it is installed in the system directory: its library and the
-    // registration tool.
+    // The platform's library, where it is installed.
     void InstallPlatform() {
         fs::copy_file(kDist / "libzampolo-platform.so", sys() / "libzampolo-platform.so");
     }
@@ -46,8 +44,9 @@ protected:
     }
 };
 
-// The real tool, kept silent here (the installer does not pass /s, so it would show
-// its box), wrapped by the stand-in that records how the installer started it.
+// The real tool, kept silent here (the installer does not pass /s, so it would show its
+// box; e2e.installer answers that one on a real display), wrapped by the stand-in that
+// records how the installer started it.
 TEST_F(Programs, TheRegistrationToolRegistersBothCopiesInTheSystemDirectory) {
     InstallPlatform();
     BuiltLibrariesBesideTheInstaller();
