@@ -57,6 +57,7 @@ protected:
         runtime::App.Path = savedPath;
         if (form && form->IsLoaded()) form->Unload();
         unsetenv("ZAMPOLO_SYSTEM_DIR");
+        if (!HasFailure()) RemoveAll(root); // a failed test's folder stays to be looked at
     }
 
     fs::path kit() const { return root / "kit"; }
