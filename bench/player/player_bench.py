@@ -119,6 +119,8 @@ class Bench:
             src = os.path.join(self.songs, SONGS[i % 4][0])
             os.link(src, os.path.join(self.many, f"canción {i:04d}.mp3"))
         self.rows = []
+        self.block_ms = 0.0  # the largest sink block of the recordings
+        self.our_rss = self.their_rss = self.fresh_rss = 0.0
 
     # -- the player --------------------------------------------------------
     def start_player(self):
@@ -180,7 +182,7 @@ class Bench:
         """From t0 to the first sound; the sound may in truth come up to one sink
         block later."""
         early = rec.block_s
-        self.block_ms = max(getattr(self, "block_ms", 0), 1000 * rec.block_s)
+        self.block_ms = max(self.block_ms, 1000 * rec.block_s)
         f = e2e.first_sound(rec.x, max(0, rec.frame_of(t0 - early)))
         check(f is not None, "no sound in the recording")
         return rec.time_of(f) - t0
@@ -207,7 +209,7 @@ class Bench:
             t0 = time.monotonic()
             m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", "-z", "-@", listing])
             time.sleep(1.5)
-            self.their_rss = max(getattr(self, "their_rss", 0), peak_rss_mb(m.pid))
+            self.their_rss = max(self.their_rss, peak_rss_mb(m.pid))
             m.terminate()
             m.wait(5)
             rec.stop()

@@ -98,9 +98,11 @@ class Session:
         os.chmod(self.runtime, 0o700)
         self.procs = []  # (name, Popen), stopped in reverse order
         # The environment of every program started here: nothing of the user's
-        # home, display or sound server leaks in or is written to.
+        # home, display or sound server leaks in or is written to, and none of the
+        # programs' test settings (MP3_OUTPUT, ZAMPOLO_...) is inherited.
         env = {k: v for k, v in os.environ.items()
-               if not k.startswith(("PULSE_", "QT_", "XDG_", "DISPLAY", "WAYLAND"))}
+               if not k.startswith(("PULSE_", "QT_", "XDG_", "DISPLAY", "WAYLAND", "MP3_",
+                                    "ZAMPOLO_"))}
         env.update(HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
@@ -158,12 +160,6 @@ class Session:
         wait_for(lambda: self.run(["pactl", "info"], check_rc=False, rc_only=True) == 0,
                  10, 0.05, "the PulseAudio server")
         self.run(["pactl", "set-default-sink", SINK])
-
-    def pulse_pid(self):
-        for name, p in self.procs:
-            if name == "pulseaudio":
-                return p.pid
-        return None
 
     # -- programs --------------------------------------------------------
     def run(self, argv, check_rc=True, rc_only=False, timeout=20):
@@ -235,9 +231,6 @@ class Recorder:
             self.frames += whole // (2 * CHANNELS)
             self.arrivals.append((t, self.frames))
 
-    def now_frame(self):
-        return self.frames
-
     def stop(self):
         time.sleep(0.2)  # the last blocks reach parec
         self.proc.send_signal(signal.SIGINT)
@@ -252,6 +245,11 @@ class Recorder:
         steady = lag[5:] if len(lag) > 20 else lag
         self.t0 = float(steady.min())
         self.spread_ms = float(np.percentile(steady - self.t0, 50) * 1000)
+        # The sink's clock is the monotonic one: the two halves must agree, or parec
+        # lost samples and the time base is broken.
+        half = len(steady) // 2
+        drift = abs(steady[half:].min() - steady[:half].min()) if half else 0.0
+        check(drift < 0.01, f"the recording lost {drift * 1000:.0f} ms of sound")
         return self
 
     def time_of(self, frame):
@@ -368,17 +366,6 @@ def plays(x, tones, lengths):
     return res
 
 
-def silence_from(x, start, end, min_ms=3.0):
-    """Where the first stretch of at least min_ms of silence in [start, end) begins
-    (a sine's zero crossings are far shorter), or None."""
-    quiet = np.abs(x[start:end]).max(axis=1) <= SILENT_RMS
-    need = int(min_ms * RATE / 1000)
-    edges = np.diff(np.r_[0, quiet.astype(np.int8), 0])
-    starts, ends = np.flatnonzero(edges == 1), np.flatnonzero(edges == -1)
-    long = np.flatnonzero(ends - starts >= need)
-    return start + int(starts[long[0]]) if len(long) else None
-
-
 def tone_end(x, start, freq, search_s=1.0):
     """Where a tone that sounds just before `start` stops (falls silent or gives way
     to another sound), to the millisecond: the tone is fitted on the 50 ms before
@@ -425,10 +412,6 @@ class X:
 
     def wait_gone(self, wid, timeout=10):
         wait_for(lambda: wid not in self.windows("."), timeout, 0.02, f"window {wid} to close")
-
-    def title(self, wid):
-        return self.s.run(["xdotool", "getwindowname", str(wid)], check_rc=False) \
-            .decode("utf-8", "replace").rstrip("\n")
 
     def geometry(self, wid):
         """(x, y, width, height) of the window on the screen."""
@@ -595,6 +578,8 @@ class TextReader:
 
     def read(self, image, candidates):
         """The candidate the picture shows, or None when none clearly matches."""
+        if image is None:
+            return None
         ink = _ink(np.array(image.convert("L")) < 128)
         if ink.size == 0:
             return None
@@ -605,7 +590,23 @@ class TextReader:
         return best[1]
 
 
-def LcdReader():
+def box_reader():
+    """Message boxes: Qt's default font here, DejaVu Sans 9 pt."""
+    return TextReader("DejaVuSans.ttf", 12)
+
+
+def box_text(x, box):
+    """The upper part of a message box, where its text stands above the OK button;
+    None while the box cannot be pictured yet."""
+    try:
+        img, _ = x.shot(box)
+    except Failure:
+        return None
+    w, h = img.size
+    return img.crop((0, 0, w, int(h * 0.45)))
+
+
+def lcd_reader():
     """The player's time display: Arial (its metric twin) 20.25 pt bold italic."""
     return TextReader("LiberationSans-BoldItalic.ttf", 27, slack=False, worst=0.12, margin=0.03)
 

@@ -46,9 +46,8 @@ def registered(name):
 class Installer:
     def __init__(self, s, x, work):
         self.s, self.x, self.work = s, x, work
-        self.boxes = e2e.TextReader("DejaVuSans.ttf", 12)  # Qt's default font here
+        self.boxes = e2e.box_reader()
         self.labels = e2e.TextReader("LiberationSans-Regular.ttf", 13)  # Arial 9.75 pt
-        self.known_tools = set()
 
     def folder(self, name, libraries):
         """An installer's folder: the program and the given libraries beside it."""
@@ -79,19 +78,13 @@ class Installer:
         if self.x.state(box) == "Iconic":
             self.x.activate(box)
             e2e.wait_for(lambda: self.x.state(box) == "Normal", 3, 0.02, "the box restored")
-        img = e2e.wait_for(lambda: self._text_part(box), 3, 0.05, "the box's text")
+        img = e2e.wait_for(lambda: e2e.box_text(self.x, box), 3, 0.05, "the box's text")
         got = self.boxes.read(img, read_as or [expected])
         check(got == expected, f"a box reads {got!r}, expected {expected!r}")
         self.x.activate(box)
         self.x.key("Return")
         self.x.wait_gone(box, 3)
         return got
-
-    def _text_part(self, box):
-        """The upper part of a box, where its text stands above the OK button."""
-        img, _ = self.x.shot(box)
-        w, h = img.size
-        return img.crop((0, 0, w, int(h * 0.45)))
 
     def ended(self, status=0):
         try:
@@ -101,10 +94,11 @@ class Installer:
         check(rc == status, f"the installer ended with {rc}, expected {status}")
 
     def tools(self):
-        """Windows of registration tools not seen before."""
+        """Windows of the registration tools now running (each earlier one has been
+        answered and has ended)."""
         # Minimised windows are unmapped: look at all, keep those the manager holds.
         return [w for w in self.x.windows("^RegSvr32$", visible=False)
-                if w not in self.known_tools and self.x.state(w) in ("Normal", "Iconic")]
+                if self.x.state(w) in ("Normal", "Iconic")]
 
     def answer_tools(self, names):
         """The registration tools of the given files: started minimised, each with
@@ -118,7 +112,6 @@ class Installer:
         left = set(names)
         for w in wins:
             pid = int(self.s.run(["xdotool", "getwindowpid", str(w)]).decode())
-            self.known_tools.add(w)
             got = self.answer_one(w, [registered(n) for n in names])
             left.discard(got.split(" ")[2])
             e2e.wait_for(lambda: not os.path.exists(f"/proc/{pid}"), 5, 0.05,
@@ -132,8 +125,8 @@ class Installer:
     def answer_one(self, box, candidates):
         self.x.activate(box)
         e2e.wait_for(lambda: self.x.state(box) == "Normal", 3, 0.02, "the tool's box restored")
-        got = e2e.wait_for(lambda: self.boxes.read(self._text_part(box), candidates), 3, 0.05,
-                           "the tool's report")
+        got = e2e.wait_for(lambda: self.boxes.read(e2e.box_text(self.x, box), candidates),
+                           3, 0.05, "the tool's report")
         self.x.activate(box)
         self.x.key("Return")
         self.x.wait_gone(box, 3)

@@ -42,6 +42,7 @@ BAR = (120, 840, 6555, 240)
 SONGS = [("Alba.mp3", 349.0, 2.0), ("Brisa.MP3", 466.0, 2.4), ("Canción.mp3", 622.0, 2.8),
          ("Duna del río.mp3", 831.0, 3.2)]
 DECOYS = ["notas.mp3.txt", "léeme.txt"]
+ABOUT_TEXT = "Programa de reproducción aleatoria de canciones. Autor: Peralto"
 SCREENSHOT_SONG = "Canción.mp3"  # the picture of the window, a second into this song
 STOP_TARGET_S = 0.100
 HOLD_S = 0.8  # how long each song plays before the next button press
@@ -112,7 +113,8 @@ def run(args):
             f.write("no es una canción\n")
     tones = {n: f for n, f, _ in SONGS}
     lengths = {n: s for n, _, s in SONGS}
-    lcd = e2e.LcdReader()
+    lcd = e2e.lcd_reader()
+    box_reader = e2e.box_reader()
     readings = [f"00:{s:02d}" for s in range(10)] + ["00:-01"]
 
     with e2e.Session(work) as s:
@@ -174,6 +176,9 @@ def run(args):
                 x.click_control(wid, *ABOUT)
                 box = x.wait_window("^Zampolo$", 5)
                 x.activate(box)
+                about = e2e.wait_for(lambda: box_reader.read(e2e.box_text(x, box), [ABOUT_TEXT]),
+                                     3, 0.05, "the About text")
+                check(about == ABOUT_TEXT, "the About box does not show its text")
                 x.key("Return")
                 x.wait_gone(box, 3)
             elif k == n + 2:
