@@ -27,6 +27,9 @@ void Form1::Form_Load() {
     SystemDirBuffer = FillString(260, Chr(0));
     SystemDirLength = GetSystemDirectoryA(SystemDirBuffer, static_cast<UINT>(Len(SystemDirBuffer)));
     SystemDir = Left(SystemDirBuffer, SystemDirLength);
+    // The length counts 8-bit bytes: a character that takes several (UTF-8) makes it
+    // longer than the text, and the NULs after the text must not join the path.
+    if (InStr(SystemDir, Chr(0)) > 0) SystemDir = Left(SystemDir, InStr(SystemDir, Chr(0)) - 1);
     Label3.Caption = u"Estos archivos se han de copiar en la carpeta 'system32' de windows.";
 }
 

@@ -51,6 +51,15 @@ TEST_F(InstallerTest, LoadSetsTheLabelsTheFileListAndTheSystemDirectory) {
     EXPECT_EQ(form->SystemDirBuffer.substr(expected.size()), String(260 - expected.size(), u'\0'));
 }
 
+TEST_F(InstallerTest, ASystemDirectoryWithMultiByteCharactersKeepsNoNul) {
+    const fs::path dir = root / "Sistema con eñes y acentos: ñáé";
+    fs::create_directories(dir);
+    setenv("ZAMPOLO_SYSTEM_DIR", dir.c_str(), 1);
+    Show();
+    EXPECT_EQ(form->SystemDir, platform::FromNativePath(dir.string()));
+    EXPECT_GT(form->SystemDirLength, static_cast<runtime::Long>(form->SystemDir.size()));
+}
+
 TEST_F(InstallerTest, TheWindowLooksAsDesigned) {
     Show();
     QWidget* window = Window(*form);
