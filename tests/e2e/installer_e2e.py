@@ -10,7 +10,7 @@ keyboard, reading each box's text off the screen. Checks the copied files, the
 registration tool started minimised for each copied file with its report, and
 that the installer then ends.
 
-Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb).
+Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb installed).
 """
 import argparse
 import filecmp

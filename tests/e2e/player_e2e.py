@@ -13,7 +13,7 @@ songs play as one shuffled order that repeats, that each button moves in the
 list as the player's rules say, that stop and close silence the song within
 100 ms, and that the caption and the time display follow each song.
 
-Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb, PulseAudio or helpers).
+Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or PulseAudio installed).
 """
 import argparse
 import os
