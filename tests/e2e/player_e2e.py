@@ -53,6 +53,34 @@ def px(box):
     return (l // e2e.TWIPS, t // e2e.TWIPS, (l + w) // e2e.TWIPS, (t + h) // e2e.TWIPS)
 
 
+BUTTONS = {"folder": FOLDER, "play": PLAY, "next": NEXT, "repeat": REPEAT,
+           "previous": PREVIOUS, "stop": STOP, "about": ABOUT, "minimise": MINIMISE}
+IDLE = {"folder", "play", "about", "minimise"}
+PLAYING = {"next", "repeat", "previous", "stop", "about", "minimise"}
+
+
+def enabled(image):
+    """The buttons that look pressable: a disabled button's picture or caption is
+    drawn in light grey, an enabled one's has strong colour or black in it."""
+    import numpy as np
+    out = set()
+    for name, box in BUTTONS.items():
+        l, t, r, b = px(box)
+        a = np.asarray(image.crop((l + 8, t + 8, r - 8, b - 8))).astype(int)
+        hi, lo = a.max(axis=2), a.min(axis=2)
+        strong = ((hi - lo > 90) & (hi < 230)) | (hi < 70)
+        if strong.mean() > 0.05:
+            out.add(name)
+    return out
+
+
+def check_buttons(x, wid, want, when):
+    """Waits (the window repaints a moment after a change) until exactly the
+    buttons `want` look enabled."""
+    e2e.wait_for(lambda: enabled(x.shot(wid)[0]) == want, 2, 0.05,
+                 f"the buttons {sorted(want)} alone enabled {when}")
+
+
 def bar_fill(image):
     """Fraction of the progress bar drawn in its dark blue."""
     import numpy as np
@@ -131,6 +159,7 @@ def run(args):
         img, _ = x.shot(wid)
         check(lcd.read(img.crop(px(LCD)), readings) == "00:00", "the time display does not "
               "read 00:00 at start")
+        check_buttons(x, wid, IDLE - {"play"}, "at start")
 
         # The folder: the chooser opens with the focus in its name field.
         x.click_control(wid, *FOLDER)
@@ -143,6 +172,7 @@ def run(args):
         except Failure:
             x.key("Return")  # the first Return only went into the folder
             x.wait_gone(dlg, 3)
+        check_buttons(x, wid, IDLE, "once the folder is chosen")
 
         # Two rounds of the list by themselves, About and minimise on the way.
         n = len(SONGS)
@@ -164,6 +194,9 @@ def run(args):
                 sleep_until(tk + 0.4)
                 img, t = x.shot(wid)
                 shots.append((t, img, title))
+                if k == 1:
+                    check(enabled(img) == PLAYING, f"buttons {sorted(enabled(img))} enabled "
+                          "while a list plays")
                 if title == SCREENSHOT_SONG:
                     sleep_until(tk + 1.2)
                     frame_img, _ = x.shot(x.frame(wid))
@@ -207,6 +240,7 @@ def run(args):
                              f"the caption {want!r} after {button}")
             sleep_until(t1 + (1.5 if button == "stop" else HOLD_S))
         check(watch.current() == presses[-2][3], "stop changed the caption")
+        check_buttons(x, wid, IDLE, "after stop")
 
         # Play again, then close twice: the first close stops, the second ends.
         t_play2, _ = x.click_control(wid, *PLAY)
