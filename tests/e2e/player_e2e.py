@@ -11,7 +11,8 @@ repeat, stop, play again and the close box twice. It records the sink's monitor
 and checks, from the recording, the window titles and screenshots, that the
 songs play as one shuffled order that repeats, that each button moves in the
 list as the player's rules say, that stop and close silence the song within
-100 ms, and that the caption and the time display follow each song.
+100 ms, that the caption, the time display and the progress bar follow each
+song, and that the right buttons look enabled at each stage.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or PulseAudio installed).
 """
