@@ -120,7 +120,7 @@ class Bench:
             os.link(src, os.path.join(self.many, f"canción {i:04d}.mp3"))
         self.rows = []
         self.block_ms = 0.0  # the largest sink block of the recordings
-        self.our_rss = self.their_rss = self.fresh_rss = 0.0
+        self.our_rss = self.their_rss = self.fresh_rss = self.our_anon = 0.0
 
     # -- the player --------------------------------------------------------
     def start_player(self):
@@ -200,6 +200,7 @@ class Bench:
             rec.stop()
             ours.append(self.first_sound(rec, t0))
             rss.append(peak_rss_mb(p.pid))
+            self.our_anon = peak_rss_mb(p.pid, "RssAnon")
             self.close_player(p, wid)
         listing = os.path.join(self.work, "mil.m3u")
         with open(listing, "w") as f:
@@ -323,7 +324,8 @@ class Bench:
 
     def memory(self):
         self.row("peak resident memory (MB), 1,000 songs", self.our_rss, self.their_rss,
-                 note=f"target <= 40 MB; zampoplay just started: {self.fresh_rss:.1f} MB")
+                 note=f"target <= 40 MB; zampoplay just started {self.fresh_rss:.1f} MB, "
+                      f"private (not file-backed) at the end {self.our_anon:.1f} MB")
 
     def row(self, what, ours, theirs, note=""):
         ratio = f"{ours / theirs:.2f}x" if theirs > 0 else "-"
