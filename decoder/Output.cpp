@@ -236,24 +236,30 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
     std::unique_lock lock(mutex_);
-    // Room for a block and a half beside the one the device is writing.
+    // Room for two blocks beside the one the device is writing.
     for (;;) {
-        if (queuedSamples_ == 0 || queuedSamples_ + samples <= block * 3 / 2) break;
+        if (queuedSamples_ == 0 || queuedSamples_ + samples <= 2 * block) break;
         if (stopped_ && stopped_()) return true;
         const std::uint64_t taken = takenEnd_;
         if (!changed_.wait_for(lock, kStuck,
                                [&] { return takenEnd_ != taken || (stopped_ && stopped_()); }))
             return false;
     }
-    if (queue_.empty() || queue_.back().setting != setting || !(queue_.back().format == format) ||
-        queue_.back().samples >= block)
-        queue_.push_back(Block{setting, format, {}, 0});
+    if (queue_.empty() || queue_.back().sealed || queue_.back().setting != setting ||
+        !(queue_.back().format == format)) {
+        if (!queue_.empty()) queue_.back().sealed = true;
+        queue_.push_back(Block{setting, format, {}, 0, false});
+    }
     Block& b = queue_.back();
     b.pcm.insert(b.pcm.end(), data, data + samples * frameBytes);
     b.samples += samples;
     queuedSamples_ += samples;
     queuedEnd_ += samples;
-    changed_.notify_all();
+    // The device thread wakes for whole blocks only, not for every frame.
+    if (b.samples >= block) {
+        b.sealed = true;
+        changed_.notify_all();
+    }
     return true;
 }
 
@@ -294,6 +300,8 @@ std::uint64_t Output::heardEnd() {
 void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
                        const std::function<void()>& tick) {
     std::unique_lock lock(mutex_);
+    if (!queue_.empty()) queue_.back().sealed = true; // the song's last samples
+    changed_.notify_all();
     while (takenEnd_ < position && !stopped()) {
         const std::uint64_t taken = takenEnd_;
         if (!changed_.wait_for(lock, kStuck, [&] { return takenEnd_ != taken || stopped(); }))
@@ -321,6 +329,10 @@ void Output::run() {
             lock.lock();
             heardEnd_ = takenEnd_;
             changed_.notify_all();
+            continue;
+        }
+        if (!queue_.empty() && !queue_.front().sealed) {
+            changed_.wait(lock); // a song is still filling it
             continue;
         }
         if (queue_.empty()) {

@@ -91,6 +91,7 @@ private:
         Format format;
         std::vector<std::uint8_t> pcm;
         std::uint64_t samples = 0;
+        bool sealed = false; // full, or the song's last: the device may take it
     };
 
     Output() = default;
