@@ -11,7 +11,7 @@ packages=(
   libgtest-dev googletest libgmock-dev
   xvfb xauth openbox xdotool x11-utils
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3 lame python3 python3-numpy
-  fonts-liberation imagemagick python3-pil
+  fonts-liberation imagemagick qt6-translations-l10n python3-pil
 )
 
 missing=()

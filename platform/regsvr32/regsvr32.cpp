@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/Libraries.h"
 #include "platform/Messages.h"
+#include "platform/QtBridge.h"
 #include "platform/System.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ void Report(const QString& text, bool silent) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName("RegSvr32");
+    platform::UseSpanishTexts();
     bool silent = false, unregister = false;
     std::string library;
     for (int i = 1; i < argc; ++i) {

@@ -7,7 +7,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +26,7 @@ namespace {
 constexpr std::uint32_t kItemListMagic = 0x5A504944; // "ZPID"
 
 int ShowMessage(HWND owner, const QString& text, const QString* caption) {
+    platform::UseSpanishTexts();
     QMessageBox box(platform::WidgetOf(owner));
     box.setIcon(QMessageBox::NoIcon);
     box.setTextFormat(Qt::PlainText);
@@ -43,6 +47,21 @@ LPITEMIDLIST MakeItemList(const std::string& native) {
 }
 } // namespace
 
+namespace platform {
+void UseSpanishTexts() {
+    if (!QCoreApplication::instance()) return;
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Spanish), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator; // without Qt's translations the dialogs keep Qt's own texts
+}
+} // namespace platform
+
 extern "C" {
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT) {
     const QString body = QString::fromStdU16String(platform::FromAnsi(text ? text : ""));
@@ -62,6 +81,7 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
     if (!info) return nullptr;
     const QString title =
         QString::fromStdU16String(platform::FromAnsi(info->lpszTitle ? info->lpszTitle : ""));
+    platform::UseSpanishTexts();
     // Only file-system folders can be chosen here, whatever the flags say.
     QFileDialog dialog(platform::WidgetOf(info->hwndOwner), title, QDir::homePath());
     dialog.setFileMode(QFileDialog::Directory);

@@ -60,20 +60,6 @@ Integer MsgBox(const String& prompt, Integer buttons) {
 
 Integer MsgBox(const String& prompt, Integer buttons, const String& title) {
     if (MessageBoxHook()) return MessageBoxHook()(prompt, title);
-    // For tests of whole programs: the setting ZAMPOLO_MSGBOX_LOG names a file that
-    // receives each box as one line, "caption<TAB>text" (line breaks as \n), answered
-    // with OK at once instead of being shown.
-    if (const char* log = std::getenv("ZAMPOLO_MSGBOX_LOG"); log && *log) {
-        String line = title + u"\t" + prompt;
-        std::string text;
-        for (char c : detail::Utf8(line))
-            text += c == '\n' ? std::string("\\n") : std::string(1, c);
-        if (std::FILE* f = std::fopen(log, "a")) {
-            std::fprintf(f, "%s\n", text.c_str());
-            std::fclose(f);
-        }
-        return vbOK;
-    }
     return Integer(
         MessageBoxW(nullptr, prompt.c_str(), title.c_str(), static_cast<UINT>(int(buttons))));
 }

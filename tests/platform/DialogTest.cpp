@@ -18,6 +18,7 @@ TEST(MessageBox, ModalWithOneOkButtonNoIconAndTheAppTitle) {
     QString title, text;
     int buttons = -1;
     QMessageBox::Icon icon = QMessageBox::Warning;
+    QString okText;
     testsupport::WhenModalShows([&](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
@@ -25,6 +26,7 @@ TEST(MessageBox, ModalWithOneOkButtonNoIconAndTheAppTitle) {
         text = box->text();
         icon = box->icon();
         buttons = static_cast<int>(box->buttons().size());
+        okText = box->button(QMessageBox::Ok)->text();
         box->button(QMessageBox::Ok)->click();
     });
     EXPECT_EQ(MessageBoxA(nullptr, "Programa de reproducci\xC3\xB3n", nullptr, MB_OK), IDOK);
@@ -32,6 +34,7 @@ TEST(MessageBox, ModalWithOneOkButtonNoIconAndTheAppTitle) {
     EXPECT_EQ(text, QString("Programa de reproducción"));
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     EXPECT_EQ(buttons, 1);
+    EXPECT_EQ(okText.remove('&'), QString("Aceptar")); // Qt's own texts in Spanish too
 
     testsupport::WhenModalShows([&](QWidget* w) {
         title = w->windowTitle();
@@ -43,8 +46,10 @@ TEST(MessageBox, ModalWithOneOkButtonNoIconAndTheAppTitle) {
 
 TEST(FolderChooser, CancelGivesNoList) {
     QString title;
+    QStringList buttons;
     testsupport::WhenModalShows([&](QWidget* w) {
         title = w->windowTitle();
+        for (auto* b : w->findChildren<QAbstractButton*>()) buttons << b->text().remove('&');
         qobject_cast<QFileDialog*>(w)->reject();
     });
     BROWSEINFOA info{};
@@ -52,6 +57,7 @@ TEST(FolderChooser, CancelGivesNoList) {
     info.ulFlags = BIF_RETURNONLYFSDIRS;
     EXPECT_EQ(SHBrowseForFolderA(&info), nullptr);
     EXPECT_EQ(title, QString("Selecciona la carpeta"));
+    EXPECT_TRUE(buttons.contains("Cancelar")) << buttons.join(", ").toStdString();
     EXPECT_EQ(SHBrowseForFolderA(nullptr), nullptr);
     char path[MAX_PATH];
     EXPECT_FALSE(SHGetPathFromIDListA(nullptr, path));

@@ -69,21 +69,6 @@ TEST(App, NamesTheProgramAndItsFolder) {
     EXPECT_NE(App.Path.back(), u'\\') << "no trailing separator";
 }
 
-TEST(MsgBox, TheLogSettingAnswersBoxesAndRecordsThem) {
-    const std::string log = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/boxes.log";
-    std::remove(log.c_str());
-    setenv("ZAMPOLO_MSGBOX_LOG", log.c_str(), 1);
-    EXPECT_EQ(int(MsgBox(u"el archivo MP3.DLL No lo encuentro")), int(vbOK));
-    EXPECT_EQ(int(MsgBox(u"dos\nlíneas", vbOKOnly, u"Título")), int(vbOK));
-    unsetenv("ZAMPOLO_MSGBOX_LOG");
-    std::ifstream in(log);
-    std::string first, second;
-    std::getline(in, first);
-    std::getline(in, second);
-    EXPECT_EQ(first, "runtime_tests\tel archivo MP3.DLL No lo encuentro");
-    EXPECT_EQ(second, "Título\tdos\\nlíneas");
-}
-
 TEST(Shell, StartsAProgramOrRaises) {
     EXPECT_GT(Shell(u"true", vbMinimizedFocus), 31);
     EXPECT_THROW(Shell(u"no-such-program-zampolo", vbMinimizedFocus), RuntimeError);

@@ -23,6 +23,10 @@ ZPAPI void AttachCommand(HWND hwnd, QAbstractButton* button, int id);
 // Called when an exception leaves a window procedure that the platform ran from Qt's
 // event loop; the default prints it and ends the process with status 3.
 ZPAPI void SetUncaughtExceptionHandler(std::function<void(std::exception_ptr)> handler);
+// Qt's own texts in dialogs (buttons, the chooser's labels) in Spanish, like the rest
+// of the programs. The platform's dialogs call it; a tool with its own Qt dialogs
+// calls it once its application exists. Window thread only.
+ZPAPI void UseSpanishTexts();
 // The window thread's event loop ran a window procedure: used by tests to wait.
 ZPAPI bool IsWindowThread();
 } // namespace platform
