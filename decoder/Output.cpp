@@ -236,14 +236,19 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
     std::unique_lock lock(mutex_);
-    // Room for two blocks beside the one the device is writing.
-    for (;;) {
-        if (queuedSamples_ == 0 || queuedSamples_ + samples <= 2 * block) break;
-        if (stopped_ && stopped_()) return true;
-        const std::uint64_t taken = takenEnd_;
-        if (!changed_.wait_for(lock, kStuck,
-                               [&] { return takenEnd_ != taken || (stopped_ && stopped_()); }))
-            return false;
+    // Up to four blocks queued; a full queue waits until the device has taken three,
+    // so that the playback wakes once for several blocks.
+    if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
+        for (;;) {
+            if (queuedSamples_ <= block) break;
+            if (stopped_ && stopped_()) return true;
+            const std::uint64_t taken = takenEnd_;
+            if (!changed_.wait_for(lock, kStuck, [&] {
+                    return queuedSamples_ <= block || takenEnd_ != taken ||
+                           (stopped_ && stopped_());
+                }))
+                return false;
+        }
     }
     if (queue_.empty() || queue_.back().sealed || queue_.back().setting != setting ||
         !(queue_.back().format == format)) {
