@@ -240,15 +240,14 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     // so that the playback wakes once for several blocks.
     if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
         for (;;) {
-            if (queuedSamples_ <= block) break;
-            if (stopped_ && stopped_()) return true;
             const std::uint64_t taken = takenEnd_;
-            if (!changed_.wait_for(lock, kStuck, [&] {
-                    return queuedSamples_ <= block || takenEnd_ != taken ||
-                           (stopped_ && stopped_());
+            if (changed_.wait_for(lock, kStuck, [&] {
+                    return queuedSamples_ <= block || (stopped_ && stopped_());
                 }))
-                return false;
+                break;
+            if (takenEnd_ == taken) return false; // nothing taken for seconds
         }
+        if (stopped_ && stopped_()) return true;
     }
     if (queue_.empty() || queue_.back().sealed || queue_.back().setting != setting ||
         !(queue_.back().format == format)) {
