@@ -185,3 +185,16 @@ TEST_F(PlayerTest, AThousandAndOneSongsBuildNormallyAndMoreAreCut) {
     EXPECT_EQ(std::set<String>(list2.begin(), list2.end()).size(), 1001u);
 }
 } // namespace
+
+namespace {
+TEST_F(PlayerTest, ASongTheLibraryCannotTimeKeepsTheFormerStepCount) {
+    fake::SetTime(83500, 26.0);
+    Play(Folder("untimed", {"a.mp3", "b.mp3"}));
+    const Integer steps = form->ProgressSteps;
+    fake::SetTime(0, 0); // what the library gives for a file it cannot read
+    ASSERT_TRUE(SongEnds());
+    EXPECT_EQ(form->ProgressSteps, steps); // 0 / 0 fails; the statement is skipped
+    EXPECT_EQ(form->LCD.Caption.Get(), u"00:00");
+    EXPECT_TRUE(form->IsPlaying);
+}
+} // namespace
