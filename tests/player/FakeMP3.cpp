@@ -95,41 +95,39 @@ EXPORT void FakeSetTime(double lengthMs, double unitMs) {
 EXPORT void FakeEndSong() {
     mp3stop();
 }
-EXPORT int FakeRunning() {
+namespace {
+// Reads the state under its lock.
+template <class F> auto Locked(F&& read) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    return static_cast<int>(s.running.size());
+    return read(s);
+}
+const char* Entry(const std::vector<std::string>& names, int n) {
+    return n >= 0 && n < static_cast<int>(names.size()) ? names[n].c_str() : nullptr;
+}
+} // namespace
+
+EXPORT int FakeRunning() {
+    return Locked([](State& s) { return static_cast<int>(s.running.size()); });
 }
 EXPORT int FakeStops() {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return s.stops;
+    return Locked([](State& s) { return s.stops; });
 }
 EXPORT int FakePlayCount() {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return static_cast<int>(s.played.size());
+    return Locked([](State& s) { return static_cast<int>(s.played.size()); });
 }
 EXPORT int FakeEnded() {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return s.ended;
+    return Locked([](State& s) { return s.ended; });
 }
 EXPORT int FakeTimedCount() {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return static_cast<int>(s.timed.size());
+    return Locked([](State& s) { return static_cast<int>(s.timed.size()); });
 }
 // The file name of the n-th mp3play (from 0), or of the n-th mp3gettime.
 EXPORT const char* FakePlayed(int n) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return n >= 0 && n < static_cast<int>(s.played.size()) ? s.played[n].c_str() : nullptr;
+    return Locked([n](State& s) { return Entry(s.played, n); });
 }
 EXPORT const char* FakeTimed(int n) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    return n >= 0 && n < static_cast<int>(s.timed.size()) ? s.timed[n].c_str() : nullptr;
+    return Locked([n](State& s) { return Entry(s.timed, n); });
 }
 // A progress message to the window of the playing song.
 EXPORT void FakeProgress(unsigned frames) {
