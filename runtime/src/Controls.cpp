@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,16 +56,48 @@ void CheckListIndex(Integer index, int count) {
     if (index < 0 || index >= count) Raise(err::kInvalidListIndex);
 }
 
-// The surface of a PictureBox: a persistent image inside a sunken border.
+// The surface of a PictureBox: a persistent image inside a sunken border. Drawing
+// goes into the image and repaints only the pixels it changed.
 class PictureWidget : public QWidget {
 public:
     static constexpr int kBorder = 2;
     using QWidget::QWidget;
 
     QImage image;
-    QColor back, fore;
+    QColor back;
+    QRgb fore = 0;
 
     QRect Inside() const { return rect().adjusted(kBorder, kBorder, -kBorder, -kBorder); }
+
+    void Clear() {
+        image.fill(back);
+        last_ = {};
+        update(Inside());
+    }
+
+    // A line with a cosmetic pen, both ends included, in image pixels.
+    void DrawLine(const QLine& line, QRgb rgb) {
+        // Lines a scale finer than a pixel land on the same pixels many times over.
+        if (last_ && last_->line == line && last_->rgb == rgb) return;
+        last_ = Drawn{line, rgb};
+        // The pixels between the ends, both included, inside the image.
+        const QRect changed =
+            QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
+                  QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())))
+                .intersected(image.rect());
+        if (line.x1() == line.x2() || line.y1() == line.y2()) {
+            // Straight lines are the usual case: fill them without a painter.
+            for (int y = changed.top(); y <= changed.bottom(); ++y) {
+                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                std::fill(row + changed.left(), row + changed.right() + 1, rgb);
+            }
+        } else {
+            QPainter painter(&image);
+            painter.setPen(QPen(QColor(rgb), 0));
+            painter.drawLine(line);
+        }
+        if (!changed.isEmpty()) update(changed.translated(Inside().topLeft()));
+    }
 
 protected:
     void resizeEvent(QResizeEvent*) override {
@@ -73,12 +107,22 @@ protected:
         resized.fill(back);
         QPainter(&resized).drawImage(0, 0, image);
         image = resized;
+        last_ = {};
     }
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* e) override {
         QPainter painter(this);
-        qDrawWinPanel(&painter, rect(), palette(), true);
-        painter.drawImage(Inside().topLeft(), image);
+        const QRect inside = Inside();
+        if (!inside.contains(e->rect())) qDrawWinPanel(&painter, rect(), palette(), true);
+        const QRect part = e->rect().intersected(inside);
+        painter.drawImage(part.topLeft(), image, part.translated(-inside.topLeft()));
     }
+
+private:
+    struct Drawn {
+        QLine line;
+        QRgb rgb;
+    };
+    std::optional<Drawn> last_; // the latest drawing, while nothing else has drawn since
 };
 
 // Graphical buttons show their background colour through a style sheet, which every
@@ -318,7 +362,7 @@ PictureBox::PictureBox(Form* form, const Look& look)
       ForeColor([this] { return foreColor_; },
                 [this](const Long& v) {
                     foreColor_ = v;
-                    As<PictureWidget>(*this).fore = ToQColor(v, ToQColor(vbButtonText));
+                    As<PictureWidget>(*this).fore = ToQColor(v, ToQColor(vbButtonText)).rgb();
                 }),
       BackColor([this] { return backColor_; },
                 [this](const Long& v) {
@@ -338,16 +382,14 @@ PictureBox::PictureBox(Form* form, const Look& look)
     foreColor_ = look.ForeColor;
     backColor_ = look.BackColor;
     w.back = ToQColor(look.BackColor, ToQColor(vbButtonFace));
-    w.fore = ToQColor(look.ForeColor, ToQColor(vbButtonText));
+    w.fore = ToQColor(look.ForeColor, ToQColor(vbButtonText)).rgb();
     const QSize inside = w.Inside().size().expandedTo(QSize(0, 0));
     w.image = QImage(inside, QImage::Format_RGB32);
     w.image.fill(w.back);
 }
 
 void PictureBox::Cls() {
-    auto& w = As<PictureWidget>(*this);
-    w.image.fill(w.back);
-    w.update();
+    As<PictureWidget>(*this).Clear();
 }
 
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
@@ -355,9 +397,7 @@ void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     const auto px = [](Single twips) {
         return static_cast<int>(std::floor(twips / detail::kTwipsPerPixel));
     };
-    QPainter painter(&w.image);
-    painter.setPen(QPen(ToQColor(color, w.fore), 0));
-    painter.drawLine(px(x1), px(y1), px(x2), px(y2));
-    w.update();
+    w.DrawLine(QLine(px(x1), px(y1), px(x2), px(y2)),
+               color == kDefaultColor ? w.fore : ToQColor(color).rgb());
 }
 } // namespace runtime

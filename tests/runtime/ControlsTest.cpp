@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <gtest/gtest.h>
 
@@ -123,6 +124,37 @@ TEST(PictureBox, DrawsLinesInForeColorInsideItsBorder) {
     grab = w->grab().toImage();
     EXPECT_EQ(grab.pixelColor(b + 15, b + 5), face);
     EXPECT_EQ(ErrorOf([&] { (void)(bar.ScaleWidth / Integer(0)); }), 11);
+}
+
+// Straight lines are filled without a painter and repeated ones skipped: the pixels
+// must still be the painter's, ends included, clipped, in drawing order.
+TEST(PictureBox, LinesHitThePaintersPixels) {
+    Board f;
+    f.Show();
+    PictureBox& bar = f.ProgressBar;
+    QWidget* w = bar.Native().widget;
+    QImage want(w->size() - QSize(4, 4), QImage::Format_RGB32);
+    want.fill(w->palette().color(QPalette::Button));
+    QPainter painter(&want);
+    const QColor blue(0, 0, 192), red(255, 0, 0);
+    const struct {
+        int x1, y1, x2, y2;
+        QColor color;
+    } lines[] = {{3, 0, 3, 12, blue},   {8, 11, 8, 2, blue},   {20, 4, 1, 4, red},
+                 {430, 6, 440, 6, red}, {-5, 1, 5, 1, blue},   {3, 0, 3, 12, red},
+                 {3, 0, 3, 12, blue},   {50, 0, 60, 11, blue}, {100, -3, 100, 3, red}};
+    for (const auto& l : lines) {
+        painter.setPen(QPen(l.color, 0));
+        painter.drawLine(l.x1, l.y1, l.x2, l.y2);
+        const long c = RGB(l.color.red(), l.color.green(), l.color.blue());
+        // Every twip of a pixel lands on it: only the first line of each changes it.
+        for (int t = 0; t < 15; ++t)
+            bar.Line(l.x1 * 15 + t, l.y1 * 15, l.x2 * 15 + t, l.y2 * 15, c);
+    }
+    painter.end();
+    const QImage got =
+        w->grab().toImage().copy(2, 2, want.width(), want.height()).convertToFormat(want.format());
+    EXPECT_EQ(got, want);
 }
 
 TEST(Label, TakesColoursFontAlignmentAndMovesAtRunTime) {
