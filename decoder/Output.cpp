@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 
@@ -220,7 +221,10 @@ Output& Output::Instance() {
 bool Output::acquire(const std::function<bool()>& stopped) {
     std::unique_lock lock(mutex_);
     if (!threadStarted_) {
-        std::thread([this] { run(); }).detach();
+        std::thread([this] {
+            pthread_setname_np(pthread_self(), "zampolo-out"); // for top and the benchmark
+            run();
+        }).detach();
         threadStarted_ = true;
     }
     changed_.wait(lock, [&] { return !leased_ || stopped(); });

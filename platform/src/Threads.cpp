@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <pthread.h>
 #include <semaphore>
 #include <sys/syscall.h>
 #include <thread>
@@ -34,6 +35,7 @@ HANDLE CreateThread(void*, std::size_t, LPTHREAD_START_ROUTINE routine, void* pa
     try {
         std::thread([routine, parameter, &id, &started] {
             id = GetCurrentThreadId();
+            pthread_setname_np(pthread_self(), "zampolo-thread"); // for top and the benchmark
             started.release(); // id and started are gone after this
             try {
                 routine(parameter);
