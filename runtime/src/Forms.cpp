@@ -9,7 +9,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QImageReader>
 #include <QPalette>
 
 #include <algorithm>
@@ -69,9 +71,14 @@ QPixmap LoadPixmap(const String& path) {
     const QString file = ToQString(path);
     if (!QFile::exists(file))
         Raise(err::kFileNotFound, u"No se ha encontrado el archivo '" + path + u"'");
-    QPixmap pixmap;
-    if (!pixmap.load(file)) Raise(err::kInvalidPicture, u"Imagen no válida: '" + path + u"'");
-    return pixmap;
+    // Read by the format its suffix names: finding the format from the contents would
+    // load every image plugin installed, and keep them all.
+    QImageReader reader(file, QFileInfo(file).suffix().toLatin1());
+    reader.setAutoDetectImageFormat(false);
+    QImage image = reader.read();
+    if (image.isNull()) image = QImageReader(file).read(); // a suffix that does not fit
+    if (image.isNull()) Raise(err::kInvalidPicture, u"Imagen no válida: '" + path + u"'");
+    return QPixmap::fromImage(std::move(image));
 }
 } // namespace detail
 
