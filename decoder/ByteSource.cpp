@@ -14,22 +14,26 @@ std::span<const std::uint8_t> MemorySource::read(std::uint64_t pos, std::size_t 
 std::span<const std::uint8_t> FileSource::read(std::uint64_t pos, std::size_t n) {
     if (pos >= size_) return {};
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - pos));
-    if (pos < windowPos_ || pos + n > windowPos_ + window_.size()) {
-        window_.resize(std::max(kWindow, n));
+    if (pos < windowPos_ || pos + n > windowPos_ + windowSize_) {
+        const std::size_t want = std::max(kWindow, n);
+        if (windowCapacity_ < want) {
+            window_.reset(new std::uint8_t[want]);
+            windowCapacity_ = want;
+        }
         std::size_t got = 0;
-        while (got < window_.size()) {
-            const ssize_t r = pread(fd_, window_.data() + got, window_.size() - got,
-                                    static_cast<off_t>(pos + got));
+        while (got < want) {
+            const ssize_t r =
+                pread(fd_, window_.get() + got, want - got, static_cast<off_t>(pos + got));
             if (r < 0 && errno == EINTR) continue;
             if (r <= 0) break;
             got += static_cast<std::size_t>(r);
         }
-        window_.resize(got);
+        windowSize_ = got;
         windowPos_ = pos;
     }
     const std::size_t offset = static_cast<std::size_t>(pos - windowPos_);
-    const std::size_t avail = window_.size() - offset;
-    return {window_.data() + offset, std::min(n, avail)};
+    const std::size_t avail = windowSize_ - offset;
+    return {window_.get() + offset, std::min(n, avail)};
 }
 
 } // namespace mp3

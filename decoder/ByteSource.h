@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -38,7 +39,9 @@ private:
     static constexpr std::size_t kWindow = 256 * 1024;
     int fd_;
     std::uint64_t size_;
-    std::vector<std::uint8_t> window_;
+    std::unique_ptr<std::uint8_t[]> window_; // not zeroed: pread fills what is used
+    std::size_t windowCapacity_ = 0;
+    std::size_t windowSize_ = 0;
     std::uint64_t windowPos_ = 0;
 };
 

@@ -85,10 +85,12 @@ public:
             QRect(QPoint(std::min(line.x1(), line.x2()), std::min(line.y1(), line.y2())),
                   QPoint(std::max(line.x1(), line.x2()), std::max(line.y1(), line.y2())))
                 .intersected(image.rect());
+        if (changed.isEmpty()) return;
         if (line.x1() == line.x2() || line.y1() == line.y2()) {
             // Straight lines are the usual case: fill them without a painter.
+            uchar* bits = image.bits();
             for (int y = changed.top(); y <= changed.bottom(); ++y) {
-                auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+                auto* row = reinterpret_cast<QRgb*>(bits + y * image.bytesPerLine());
                 std::fill(row + changed.left(), row + changed.right() + 1, rgb);
             }
         } else {
@@ -96,7 +98,16 @@ public:
             painter.setPen(QPen(QColor(rgb), 0));
             painter.drawLine(line);
         }
-        if (!changed.isEmpty()) update(changed.translated(Inside().topLeft()));
+        // One repaint for all the lines of one handler.
+        if (dirty_.isEmpty())
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    update(dirty_.translated(Inside().topLeft()));
+                    dirty_ = {};
+                },
+                Qt::QueuedConnection);
+        dirty_ |= changed;
     }
 
 protected:
@@ -123,6 +134,7 @@ private:
         QRgb rgb;
     };
     std::optional<Drawn> last_; // the latest drawing, while nothing else has drawn since
+    QRect dirty_;               // drawn since the last repaint was asked for
 };
 
 // Graphical buttons show their background colour through a style sheet, which every
@@ -395,7 +407,12 @@ void PictureBox::Cls() {
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     auto& w = As<PictureWidget>(*this);
     const auto px = [](Single twips) {
-        return static_cast<int>(std::floor(twips / detail::kTwipsPerPixel));
+        // floor() without a library call: this runs for every line of a bar.
+        double q = twips / detail::kTwipsPerPixel;
+        if (!(q >= -1e9)) q = -1e9; // NaN too
+        if (q > 1e9) q = 1e9;
+        const int whole = static_cast<int>(q);
+        return whole - (q < whole ? 1 : 0);
     };
     w.DrawLine(QLine(px(x1), px(y1), px(x2), px(y2)),
                color == kDefaultColor ? w.fore : ToQColor(color).rgb());
