@@ -243,11 +243,11 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     // Up to four blocks queued; a full queue waits until the device has taken three,
     // so that the playback wakes once for several blocks.
     if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
+        roomAt_ = block;
         for (;;) {
             const std::uint64_t taken = takenEnd_;
-            if (changed_.wait_for(lock, kStuck, [&] {
-                    return queuedSamples_ <= block || (stopped_ && stopped_());
-                }))
+            if (room_.wait_for(lock, kStuck,
+                               [&] { return queuedSamples_ <= block || (stopped_ && stopped_()); }))
                 break;
             if (takenEnd_ == taken) return false; // nothing taken for seconds
         }
@@ -288,6 +288,7 @@ void Output::release() {
 void Output::wake() {
     std::lock_guard lock(mutex_);
     changed_.notify_all();
+    room_.notify_all();
 }
 
 std::uint64_t Output::queuedEnd() {
@@ -337,6 +338,7 @@ void Output::run() {
             lock.lock();
             heardEnd_ = takenEnd_;
             changed_.notify_all();
+            room_.notify_all();
             continue;
         }
         if (!queue_.empty() && !queue_.front().sealed) {
@@ -382,6 +384,7 @@ void Output::run() {
         takenEnd_ += b.samples;
         heardEnd_ = takenEnd_ - std::min(takenEnd_, queued);
         changed_.notify_all();
+        if (queuedSamples_ <= roomAt_) room_.notify_all();
     }
 }
 

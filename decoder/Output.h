@@ -102,6 +102,10 @@ private:
     static constexpr auto kStuck = std::chrono::seconds(5);
     std::mutex mutex_;
     std::condition_variable changed_;
+    // A playback waiting for room in a full queue; woken only once there is room, so
+    // that it sleeps through the blocks the device takes meanwhile.
+    std::condition_variable room_;
+    std::uint64_t roomAt_ = 0; // the queue has room at this many samples or fewer
     bool leased_ = false;
     bool threadStarted_ = false;
     std::deque<Block> queue_;
