@@ -14,6 +14,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
+#include <optional>
 #include <string>
 
 // An item list names one folder; it is one allocation, released by CoTaskMemFree.
@@ -44,6 +46,27 @@ LPITEMIDLIST MakeItemList(const std::string& native) {
     list->magic = kItemListMagic;
     std::memcpy(list->native, native.c_str(), native.size() + 1);
     return list;
+}
+
+// The folder chooser, modal; its dialog is gone when this returns.
+std::optional<std::string> ChooseFolder(const BROWSEINFOA* info) {
+    const QString title =
+        QString::fromStdU16String(platform::FromAnsi(info->lpszTitle ? info->lpszTitle : ""));
+    platform::UseSpanishTexts();
+    // Only file-system folders can be chosen here, whatever the flags say.
+    QFileDialog dialog(platform::WidgetOf(info->hwndOwner), title, QDir::homePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString chosen = QDir::cleanPath(dialog.selectedFiles().first());
+    const std::string native = chosen.toStdString();
+    if (info->pszDisplayName) {
+        std::string name = platform::ToAnsi(QDir(chosen).dirName().toStdU16String());
+        name.resize(std::min<std::size_t>(name.size(), MAX_PATH - 1));
+        std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
+    }
+    return native;
 }
 } // namespace
 
@@ -79,23 +102,12 @@ int MessageBoxW(HWND owner, const WCHAR* text, const WCHAR* caption, UINT) {
 
 LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
     if (!info) return nullptr;
-    const QString title =
-        QString::fromStdU16String(platform::FromAnsi(info->lpszTitle ? info->lpszTitle : ""));
-    platform::UseSpanishTexts();
-    // Only file-system folders can be chosen here, whatever the flags say.
-    QFileDialog dialog(platform::WidgetOf(info->hwndOwner), title, QDir::homePath());
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return nullptr;
-    const QString chosen = QDir::cleanPath(dialog.selectedFiles().first());
-    const std::string native = chosen.toStdString();
-    if (info->pszDisplayName) {
-        std::string name = platform::ToAnsi(QDir(chosen).dirName().toStdU16String());
-        name.resize(std::min<std::size_t>(name.size(), MAX_PATH - 1));
-        std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
-    }
-    return MakeItemList(native);
+    const std::optional<std::string> chosen = ChooseFolder(info);
+    // The dialog's models, views and icons are freed by now; give the pages back
+    // too, or the heap keeps them for the rest of the program.
+    malloc_trim(0);
+    if (!chosen) return nullptr;
+    return MakeItemList(*chosen);
 }
 
 BOOL SHGetPathFromIDListA(LPITEMIDLIST list, char* path) {
