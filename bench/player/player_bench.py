@@ -39,12 +39,6 @@ def cpu_s(pid):
     return (int(fields[11]) + int(fields[12])) / TICK
 
 
-def thread_cpu_s(pid, tid):
-    with open(f"/proc/{pid}/task/{tid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / TICK
-
-
 def run_s(pid):
     """Time on a CPU of the threads alive now, to the nanosecond (for idle spans,
     where no thread ends)."""
@@ -108,7 +102,8 @@ class ThreadWatch:
                 with open(task + "/comm") as f:
                     comm = f.read().strip()
                 tid = int(os.path.basename(task))
-                cpu = thread_cpu_s(self.pid, tid)
+                with open(task + "/schedstat") as f:
+                    cpu = int(f.read().split()[0]) / 1e9  # to the nanosecond, unlike stat
                 with open(task + "/status") as f:
                     wakes = sum(int(v) for v in re.findall(r"_ctxt_switches:\s+(\d+)", f.read()))
             except (OSError, ValueError):
@@ -180,7 +175,7 @@ class Bench:
             os.link(src, os.path.join(self.many, f"canción {i:04d}.mp3"))
         self.rows = []
         self.block_ms = 0.0  # the largest sink block of the recordings
-        self.our_rss = self.their_rss = self.fresh_rss = self.our_anon = 0.0
+        self.our_rss = self.their_rss = self.fresh_rss = self.our_anon = self.chooser_rss = 0.0
 
     # -- the player --------------------------------------------------------
     def start_player(self):
@@ -248,10 +243,11 @@ class Bench:
         return rec.time_of(f) - t0
 
     def thousand(self, runs=3):
-        ours, theirs, rss = [], [], []
+        ours, theirs, rss, chooser = [], [], [], []
         for _ in range(runs):
             p, wid, _ = self.start_player()
             self.choose(wid, self.many)
+            chooser.append(peak_rss_mb(p.pid))
             rec = e2e.Recorder(self.s, latency_ms=2)
             t0, _ = self.x.click_control(wid, *PLAY)
             time.sleep(1.5)
@@ -278,7 +274,7 @@ class Bench:
         self.row("play to first sound, 1,000 songs (ms) [mpg123 -z: start to first sound]",
                  1000 * statistics.median(ours), 1000 * statistics.median(theirs),
                  note=f"median of {runs}; sound times -0/+{self.block_ms:.0f} ms")
-        self.our_rss = max(rss)
+        self.our_rss, self.chooser_rss = max(rss), max(chooser)
 
     def gaps(self, rec):
         """Silence between consecutive songs of a recording, ms."""
@@ -333,7 +329,7 @@ class Bench:
             dt = time.monotonic() - t0
             order = sorted(kinds.items(), key=lambda kv: -kv[1][0])
             return (cpu * 60 / dt, wakes / dt,
-                    split([(k, c) for k, (c, _) in order], 60 / dt, "{:.2f}"),
+                    split([(k, c) for k, (c, _) in order], 60 / dt, "{:.3f}"),
                     split([(k, w) for k, (_, w) in order], 1 / dt, "{:.0f}"))
 
         p, wid, _ = self.start_player()
@@ -389,6 +385,7 @@ class Bench:
     def memory(self):
         self.row("peak resident memory (MB), 1,000 songs", self.our_rss, self.their_rss,
                  note=f"target <= 36 MB (just started <= 30); zampoplay just started {self.fresh_rss:.1f} MB, "
+                      f"peak once the chooser has closed {self.chooser_rss:.1f} MB, "
                       f"private (not file-backed) at the end {self.our_anon:.1f} MB")
 
     def row(self, what, ours, theirs, note=""):

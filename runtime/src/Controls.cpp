@@ -75,6 +75,19 @@ public:
         update(Inside());
     }
 
+    // The pixel a coordinate in twips falls in; each of the four coordinates of a line
+    // keeps its latest conversion, since a bar repeats them line after line.
+    int Pixel(int slot, Single twips) {
+        if (twips == twips_[slot]) return pixel_[slot];
+        double q = twips / detail::kTwipsPerPixel;
+        if (!(q >= -1e9)) q = -1e9; // NaN too
+        if (q > 1e9) q = 1e9;
+        const int whole = static_cast<int>(q);
+        twips_[slot] = twips;
+        pixel_[slot] = whole - (q < whole ? 1 : 0); // floor() without a library call
+        return pixel_[slot];
+    }
+
     // A line with a cosmetic pen, both ends included, in image pixels.
     void DrawLine(const QLine& line, QRgb rgb) {
         // Lines a scale finer than a pixel land on the same pixels many times over.
@@ -135,6 +148,8 @@ private:
     };
     std::optional<Drawn> last_; // the latest drawing, while nothing else has drawn since
     QRect dirty_;               // drawn since the last repaint was asked for
+    Single twips_[4] = {0, 0, 0, 0};
+    int pixel_[4] = {0, 0, 0, 0};
 };
 
 // Graphical buttons show their background colour through a style sheet, which every
@@ -406,15 +421,10 @@ void PictureBox::Cls() {
 
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     auto& w = As<PictureWidget>(*this);
-    const auto px = [](Single twips) {
-        // floor() without a library call: this runs for every line of a bar.
-        double q = twips / detail::kTwipsPerPixel;
-        if (!(q >= -1e9)) q = -1e9; // NaN too
-        if (q > 1e9) q = 1e9;
-        const int whole = static_cast<int>(q);
-        return whole - (q < whole ? 1 : 0);
-    };
-    w.DrawLine(QLine(px(x1), px(y1), px(x2), px(y2)),
-               color == kDefaultColor ? w.fore : ToQColor(color).rgb());
+    // A bar is drawn line by line from one side to the other: the other ends repeat.
+    const int px1 = w.Pixel(0, x1), py1 = w.Pixel(1, y1);
+    const int px2 = x2 == x1 ? px1 : w.Pixel(2, x2);
+    const int py2 = y2 == y1 ? py1 : w.Pixel(3, y2);
+    w.DrawLine(QLine(px1, py1, px2, py2), color == kDefaultColor ? w.fore : ToQColor(color).rgb());
 }
 } // namespace runtime
