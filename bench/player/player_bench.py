@@ -134,28 +134,10 @@ class Bench:
         return p, wid, shown - t0
 
     def close_player(self, p, wid):
-        fx, fy, fw, fh = self.x.geometry(self.x.frame(wid))
-        for _ in range(2):  # the first close only stops a list that plays
-            if p.poll() is not None:
-                break
-            self.x.click_at(fx + fw - 12, fy + 10)
-            try:
-                p.wait(1.5)
-            except subprocess.TimeoutExpired:
-                pass
-        check(p.poll() is not None, "zampoplay did not end on two closes")
+        self.x.close_twice(p, wid)
 
     def choose(self, wid, folder):
-        self.x.click_control(wid, *FOLDER)
-        dlg = self.x.wait_window("^Selecciona la carpeta$")
-        self.x.activate(dlg)
-        self.x.type(folder)
-        self.x.key("Return")
-        try:
-            self.x.wait_gone(dlg, 2)
-        except Failure:
-            self.x.key("Return")
-            self.x.wait_gone(dlg, 3)
+        self.x.choose_folder(wid, folder)
 
     # -- the figures -------------------------------------------------------
     def startup(self, runs=5):

@@ -483,6 +483,35 @@ class X:
         """Click the middle of a control placed in twips."""
         return self.click(wid, (left + width // 2) // TWIPS, (top + height // 2) // TWIPS)
 
+    def choose_folder(self, wid, folder):
+        """The player's folder button, then the folder's path typed into the chooser,
+        which opens with the focus in its name field."""
+        self.click_control(wid, 120, 120, 615, 615)
+        dlg = self.wait_window("^Selecciona la carpeta$")
+        self.activate(dlg)
+        self.type(folder)
+        self.key("Return")
+        try:
+            self.wait_gone(dlg, 2)
+        except Failure:
+            self.key("Return")  # the first Return only went into the folder
+            self.wait_gone(dlg, 3)
+
+    def close_twice(self, p, wid):
+        """The close box until the program ends (the first close only stops a list
+        that plays); its exit status."""
+        fx, fy, fw, fh = self.geometry(self.frame(wid))
+        for _ in range(2):
+            if p.poll() is not None:
+                break
+            self.click_at(fx + fw - 12, fy + 10)
+            try:
+                p.wait(1.5)
+            except subprocess.TimeoutExpired:
+                pass
+        check(p.poll() is not None, "the program did not end on two closes")
+        return p.returncode
+
     def key(self, *keys):
         self.s.run(["xdotool", "key", "--clearmodifiers", *keys])
 

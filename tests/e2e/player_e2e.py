@@ -163,17 +163,7 @@ def run(args):
               "read 00:00 at start")
         check_buttons(x, wid, IDLE - {"play"}, "at start")
 
-        # The folder: the chooser opens with the focus in its name field.
-        x.click_control(wid, *FOLDER)
-        dlg = x.wait_window("^Selecciona la carpeta$")
-        x.activate(dlg)
-        x.type(folder)
-        x.key("Return")
-        try:
-            x.wait_gone(dlg, 2)
-        except Failure:
-            x.key("Return")  # the first Return only went into the folder
-            x.wait_gone(dlg, 3)
+        x.choose_folder(wid, folder)
         check_buttons(x, wid, IDLE, "once the folder is chosen")
 
         # Two rounds of the list by themselves, About and minimise on the way.
