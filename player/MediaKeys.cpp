@@ -6,6 +6,7 @@
 
 namespace zampoplay {
 std::shared_ptr<frmPlayer> RemoteForm;
+HWND RemoteWindow = nullptr;
 LONG_PTR RemotePreviousWndProc = 0;
 Long SongStarts = 0;
 Long LastProgress = 0;
@@ -32,15 +33,15 @@ void WatchWindow(HWND hWnd) {
 
 void StartMediaKeys(std::shared_ptr<frmPlayer> frm) {
     RemoteForm = frm;
-    const HWND hWnd = frm->hWnd;
+    RemoteWindow = frm->hWnd;
     const bool Offered = runtime::OfferMediaRemote(
         {.Name = u"zampoplay",
          .Identity = u"Zampolo",
-         .Window = hWnd,
+         .Window = RemoteWindow,
          .Received = [](MediaCommand Command) { MediaCommandReceived(Command); },
          .PositionMs = [] { return RemoteForm->UnitMs * Double(LastProgress); }});
     if (!Offered) return;
-    WatchWindow(hWnd);
+    WatchWindow(RemoteWindow);
     runtime::AnnounceMedia(PlayerStatus());
 }
 
@@ -66,13 +67,12 @@ void MediaCommandReceived(MediaCommand Command) {
     case MediaCommand::Previous:
         frm.Command4.Value = true;
         break;
-    case MediaCommand::Quit: {
+    case MediaCommand::Quit:
         // Two closes: the first stops a list that plays, the second ends the program.
-        const HWND hWnd = frm.hWnd;
-        SendMessageA(hWnd, WM_CLOSE, 0, 0);
-        SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        // (A window already gone takes neither.)
+        SendMessageA(RemoteWindow, WM_CLOSE, 0, 0);
+        SendMessageA(RemoteWindow, WM_CLOSE, 0, 0);
         break;
-    }
     }
 }
 

@@ -14,6 +14,7 @@
 namespace zampoplay {
 // The window the remotes steer, and what its messages told.
 extern std::shared_ptr<frmPlayer> RemoteForm;
+extern HWND RemoteWindow; // its handle, kept: reading hWnd would load the form again
 extern LONG_PTR RemotePreviousWndProc;
 extern Long SongStarts;   // caption changes so far: the player sets it at each song start
 extern Long LastProgress; // wParam of the song's latest progress message (12000)

@@ -33,21 +33,18 @@ NAMES = {"Elegir carpeta", "Reproducir", "Siguiente", "Repetir", "Anterior", "Pa
 # pressing the button named in argv[1], if any, through its AT-SPI action.
 ATSPI = """
 import json, sys, pyatspi
-def walk(a):
-    out = {"role": a.getRoleName(), "name": a.name, "tip": a.description}
-    for what, get in (("text", lambda: a.queryText().getText(0, -1)),
-                      ("value", lambda: a.queryValue().currentValue)):
-        try:
-            out[what] = get()
-        except NotImplementedError:
-            pass
-    return out
-app = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "zampoplay"][0]
-for c in app[0] if len(sys.argv) > 1 else []:
-    if c.name == sys.argv[1]:
-        act = c.queryAction()
-        act.doAction([i for i in range(act.nActions) if act.getName(i) == "Press"][0])
-print(json.dumps([walk(c) for c in app[0]]))
+def get(f):
+    try:
+        return f()
+    except NotImplementedError:
+        return None
+win = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "zampoplay"][0][0]
+for c in [c for c in win if c.name in sys.argv[1:]]:
+    act = c.queryAction()
+    act.doAction([i for i in range(act.nActions) if act.getName(i) == "Press"][0])
+print(json.dumps([{"role": c.getRoleName(), "name": c.name, "tip": c.description,
+                   "text": get(lambda: c.queryText().getText(0, -1)),
+                   "value": get(lambda: c.queryValue().currentValue)} for c in win]))
 """
 
 
@@ -64,20 +61,20 @@ def call(s, member, interface=PLAYER, name="zampoplay", *args):
 
 
 class Announcements:
-    """The PropertiesChanged signals of one bus client, through dbus-monitor."""
+    """What the player announces (PropertiesChanged), through dbus-monitor."""
 
-    def __init__(self, s, owner):
-        self.proc = s.spawn("dbus-monitor", ["dbus-monitor", "--session",
-                                             f"type='signal',sender='{owner}',path='{PATH}'"],
-                            stdout=subprocess.PIPE)
+    def __init__(self, s):
         self.text = ""
-        threading.Thread(target=self._read, daemon=True).start()
+        rule = f"type='signal',sender='org.mpris.MediaPlayer2.zampoplay',path='{PATH}'"
+        self.proc = s.spawn("dbus-monitor", ["dbus-monitor", "--session", rule],
+                            stdout=subprocess.PIPE)
+        threading.Thread(target=lambda: [self.add(line) for line in self.proc.stdout],
+                         daemon=True).start()
         # A monitor loses its own name once it watches.
         e2e.wait_for(lambda: "member=NameLost" in self.text, 5, 0.02, "dbus-monitor")
 
-    def _read(self):
-        for line in self.proc.stdout:
-            self.text += line.decode("utf-8", "replace")
+    def add(self, line):
+        self.text += line.decode("utf-8", "replace")
 
     def values(self, prop, kind=r'string "([^"]*)"'):
         return re.findall(rf'string "{prop}"\s*variant\s+{kind}', self.text)
@@ -121,10 +118,7 @@ def run(args):
         e2e.wait_for(lambda: "zampoplay" in (playerctl(s, "-l") or "").split(), 5, 0.05,
                      "zampoplay in playerctl's list")
         check(playerctl(s, "status") == "Stopped", "not Stopped before play")
-        owner = s.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                       "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
-                       "string:org.mpris.MediaPlayer2.zampoplay"]).decode()
-        said = Announcements(s, re.search(r'string "([^"]+)"', owner).group(1))
+        said = Announcements(s)
         for member in ("Play", "PlayPause", "Next", "Previous", "Stop"):
             call(s, member)  # all disabled before a folder is chosen
 
@@ -137,9 +131,9 @@ def run(args):
         check(buttons == NAMES, f"buttons named {buttons}")
         check(sorted(c["role"] for c in seen) == ["label", "progress bar"] + ["push button"] * 8,
               f"controls seen: {seen}")
-        check({"role": "label", "name": "Tiempo restante", "tip": "", "text": "00:00"} in seen and
-              {"role": "progress bar", "name": "Progreso", "tip": "", "value": 0.0} in seen,
-              f"time display or progress bar: {seen}")
+        check({"role": "label", "name": "Tiempo restante", "tip": "", "text": "00:00",
+               "value": None} in seen and {"role": "progress bar", "name": "Progreso", "tip": "",
+                                           "text": None, "value": 0.0} in seen, f"seen: {seen}")
         box = x.wait_window("^Zampolo$", 5)
         x.activate(box)
         x.key("Return")
@@ -209,6 +203,8 @@ def run(args):
         e2e.wait_for(lambda: x.state(wid) == "Normal", 3, 0.02, "the window raised")
         events.append((call(s, "Quit", "org.mpris.MediaPlayer2")[0], "Quit", None))
         check(player.wait(5) == 0, "Quit did not end the player well")
+        e2e.wait_for(lambda: said.values("PlaybackStatus")[-1] == "Stopped", 3, 0.02, "Stopped")
+        said.proc.terminate()  # the next player will own the name
         announced = len(events)
 
         # The bus goes away under a playing player: it plays on.
