@@ -146,8 +146,10 @@ void UseOutput(const std::string& setting) {
     setenv("MP3_OUTPUT", setting.c_str(), 1);
 }
 
-// Plays one song to its end into a WAV file and returns what was played.
-fixtures::Pcm PlayToWav(const std::vector<std::string>& paths) {
+// Plays songs one after another to their end into a WAV file and returns what was
+// played in each format in turn (with the progress messages' wParam).
+std::vector<fixtures::Pcm> PlayToWavParts(const std::vector<std::string>& paths,
+                                          std::vector<WPARAM>* progress = nullptr) {
     const std::string wav = fixtures::TempDir() + "/out.wav";
     UseOutput("wav:" + wav);
     Window w;
@@ -155,7 +157,13 @@ fixtures::Pcm PlayToWav(const std::vector<std::string>& paths) {
         StartPlay(Ansi(paths[i]), w.hwnd());
         EXPECT_TRUE(w.waitEnded(static_cast<int>(i + 1)));
     }
-    return fixtures::ReadWav(wav);
+    testsupport::PumpPending();
+    if (progress) *progress = w.progress();
+    return fixtures::ReadWavParts(wav);
+}
+
+fixtures::Pcm PlayToWav(const std::vector<std::string>& paths) {
+    return PlayToWavParts(paths).back();
 }
 
 std::uint64_t ExpectedProgressMessages(const fixtures::Pcm& pcm, int samplesPerFrame) {
@@ -223,6 +231,40 @@ TEST(Play, PutsOutExactlyWhatLibmpg123Decodes) {
     // Tags play as nothing: the tagged song is the untagged one.
     EXPECT_TRUE(PlayToWav({Get("tagged").path}).samples ==
                 fixtures::Decode(Get("cbr44s").path).samples);
+}
+
+// Files as people have them: songs joined end to end (with and without their headers
+// and tags, of one rate and of several), free format, large tags, leading junk. Each
+// is timed as long as libmpg123's gapless decode of it, to one frame, and played
+// sample for sample as libmpg123 decodes it, every format in turn, with a progress
+// message for every 16 units of the first frame heard.
+TEST(Corpus, TimedAndPlayedAsLibmpg123DecodesThem) {
+    const auto corpus = fixtures::Corpus();
+    ASSERT_GE(corpus.size(), 13u);
+    for (const auto& path : corpus) {
+        SCOPED_TRACE(path);
+        const auto decoded = fixtures::DecodeParts(path);
+        ASSERT_FALSE(decoded.empty());
+        const auto& first = decoded.front();
+        double decodedUnits = 0;
+        for (const auto& part : decoded)
+            decodedUnits += static_cast<double>(part.frames()) * first.rate / part.rate;
+        decodedUnits /= first.samplesPerFrame;
+        const auto [length, unit] = GetTime(Ansi(path));
+        EXPECT_DOUBLE_EQ(unit, first.samplesPerFrame * 1000.0 / first.rate);
+        EXPECT_NEAR(length, decodedUnits * unit, unit);
+
+        std::vector<WPARAM> progress;
+        const auto played = PlayToWavParts({path}, &progress);
+        ASSERT_EQ(played.size(), decoded.size());
+        for (std::size_t i = 0; i < played.size(); ++i) {
+            EXPECT_EQ(played[i].rate, decoded[i].rate);
+            EXPECT_EQ(played[i].channels, decoded[i].channels);
+            EXPECT_EQ(played[i].samples.size(), decoded[i].samples.size());
+            EXPECT_TRUE(played[i].samples == decoded[i].samples);
+        }
+        EXPECT_EQ(progress.size(), static_cast<std::size_t>(decodedUnits / 16));
+    }
 }
 
 TEST(Play, FollowsOnePreviousSongInTheSameStream) {

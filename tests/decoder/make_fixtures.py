@@ -1,11 +1,16 @@
 #!/usr/bin/python3
-"""Makes the decoder's test songs with sox and lame into DIR (idempotent).
+"""Makes the decoder's test songs with sox, lame, ffmpeg and twolame into DIR
+(idempotent).
 
   make_fixtures.py DIR
 
 Each song is a tone of its own frequency. DIR/fixtures.txt lists one song a line:
 name rate channels samples header, where samples is what sox made (the encoder's
 input) and header tells whether the file starts with a Xing/Info frame.
+
+DIR/corpus.txt names the files as people have them, one a line: songs joined end to
+end, free format, a change of format inside a file, large tags, leading junk. They
+are only ever compared with libmpg123's own decode.
 """
 import os
 import struct
@@ -37,6 +42,89 @@ def make_song(dir, name, secs, tone, rate, channels, opts):
     return round(secs * rate)
 
 
+def tone(dir, name, secs, freq, rate, channels):
+    wav = os.path.join(dir, name + ".wav")
+    subprocess.run(["sox", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", wav,
+                    "synth", str(secs), "sine", str(freq), "vol", "0.5"], check=True)
+    return wav
+
+
+def run(*argv):
+    subprocess.run(argv, check=True, stdin=subprocess.DEVNULL)
+
+
+def corpus(dir):
+    """Makes the corpus in dir; returns the file names."""
+    made = {}
+    ffmpeg = ["ffmpeg", "-nostdin", "-v", "error", "-y"]
+    # A cover of noise: large, and full of bytes that look like frame headers.
+    cover = os.path.join(dir, "cover.png")
+    run(*ffmpeg, "-f", "lavfi", "-i",
+        "nullsrc=s=400x400,geq=r=random(1)*255:g=random(2)*255:b=random(3)*255",
+        "-frames:v", "1", cover)
+    t44 = tone(dir, "t44", 1.0, 392, 44100, 2)
+    t44b = tone(dir, "t44b", 1.3, 494, 44100, 2)
+    t22 = tone(dir, "t22", 0.8, 587, 22050, 1)
+    t48 = tone(dir, "t48", 0.9, 740, 48000, 2)
+
+    def out(name):
+        return os.path.join(dir, name)
+
+    def lame(name, wav, *opts):
+        run("lame", "--quiet", *opts, wav, out(name))
+        return out(name)
+
+    def joined(name, *parts):
+        with open(out(name), "wb") as f:
+            for part in parts:
+                with open(part, "rb") as p:
+                    f.write(p.read())
+        made[name] = out(name)
+
+    cbr = lame("p_cbr.mp3", t44, "-b", "128")
+    vbr = lame("p_vbr.mp3", t44b, "-V", "4")
+    cbr_t = lame("p_cbr_t.mp3", t44, "-b", "128", "-t")
+    vbr_t = lame("p_vbr_t.mp3", t44b, "-V", "4", "-t")
+    m22 = lame("p_m22.mp3", t22, "-b", "48", "-m", "m")
+    s48 = lame("p_s48.mp3", t48, "-b", "160")
+    lavc = out("p_lavc.mp3")
+    run(*ffmpeg, "-i", t44b, "-c:a", "libmp3lame", "-q:a", "2", lavc)
+    joined("joined_headers.mp3", cbr, vbr, cbr)
+    joined("joined_noheaders.mp3", cbr_t, vbr_t)
+    joined("joined_mixed.mp3", vbr_t, cbr, lavc)
+    joined("joined_rates.mp3", cbr, m22, s48, vbr)
+    tagged = lame("p_tagged.mp3", t44b, "-V", "3", "--tt", "Canción", "--ti", cover,
+                  "--add-id3v2")
+    joined("joined_tagged.mp3", tagged, tagged)
+    made["free_lame.mp3"] = lame("free_lame.mp3", t44b, "--freeformat", "-b", "200")
+    for name, opts in (("free_twolame.mp2", ["--freeformat", "-b", "200"]),
+                       ("twolame.mp2", ["-b", "192"])):
+        run("twolame", "--quiet", *opts, t48, out(name))
+        made[name] = out(name)
+    for version in ("3", "4"):
+        name = f"id3v2{version}_cover.mp3"
+        run(*ffmpeg, "-i", t44b, "-i", cover, "-map", "0", "-map", "1", "-c:a", "libmp3lame",
+            "-b:a", "160k", "-c:v", "copy", "-id3v2_version", version, "-write_id3v1", "1",
+            "-metadata", "title=Canción", "-metadata:s:v", "comment=Cover (front)", out(name))
+        made[name] = out(name)
+    # APEv2 and ID3v1 at the end, as taggers leave them.
+    with open(cbr, "rb") as f:
+        audio = f.read()
+    with open(out("tail_tags.mp3"), "wb") as f:
+        f.write(audio + ape("Canción") + id3v1("Cancion"))
+    made["tail_tags.mp3"] = out("tail_tags.mp3")
+    with open(out("leading_junk.mp3"), "wb") as f:
+        junk = bytes((i * 7919 + (i >> 5) * 31) & 0xFF for i in range(6000))
+        f.write(junk + audio)
+    made["leading_junk.mp3"] = out("leading_junk.mp3")
+    run("sox", t48, out("sox.mp3"))
+    made["sox.mp3"] = out("sox.mp3")
+    for entry in os.listdir(dir):
+        if entry not in made:
+            os.remove(out(entry))
+    return sorted(made)
+
+
 def id3v2(title):
     frame = b"\x03" + title.encode("latin-1")
     body = b"TIT2" + struct.pack(">I", len(frame)) + b"\0\0" + frame + b"\0" * 300  # padding
@@ -60,7 +148,7 @@ def id3v1(title):
 def main():
     dir = sys.argv[1]
     index = os.path.join(dir, "fixtures.txt")
-    if os.path.exists(index):
+    if os.path.exists(index) and os.path.exists(os.path.join(dir, "corpus.txt")):
         return
     os.makedirs(dir, exist_ok=True)
     tmp = tempfile.mkdtemp(dir=dir)
@@ -75,7 +163,13 @@ def main():
         f.write(id3v2("Canción") + id3v2("Otra") + audio + ape("Canción") + id3v1("Cancion"))
     for entry in os.listdir(tmp):
         os.replace(os.path.join(tmp, entry), os.path.join(dir, entry))
+    files = corpus(tmp)
+    os.makedirs(os.path.join(dir, "corpus"), exist_ok=True)
+    for entry in files:
+        os.replace(os.path.join(tmp, entry), os.path.join(dir, "corpus", entry))
     os.rmdir(tmp)
+    with open(os.path.join(dir, "corpus.txt"), "w") as f:
+        f.write("\n".join(files) + "\n")
     with open(index + ".part", "w") as f:
         f.write("\n".join(lines) + "\n")
     os.replace(index + ".part", index)  # last: its presence means the set is complete
