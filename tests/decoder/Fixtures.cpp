@@ -108,14 +108,8 @@ std::vector<Pcm> DecodeParts(const std::string& path) {
 }
 
 Pcm Decode(const std::string& path) {
-    Pcm pcm;
-    for (const Pcm& part : DecodeParts(path)) {
-        if (pcm.samplesPerFrame == 0) pcm.samplesPerFrame = part.samplesPerFrame;
-        pcm.rate = part.rate;
-        pcm.channels = part.channels;
-        pcm.samples.insert(pcm.samples.end(), part.samples.begin(), part.samples.end());
-    }
-    return pcm;
+    const auto parts = DecodeParts(path);
+    return parts.empty() ? Pcm{} : parts.front();
 }
 
 Pcm ReadWav(const std::string& path) {

@@ -33,9 +33,12 @@ struct Pcm {
     int samplesPerFrame = 0;           // of the first frame, from Decode
     std::vector<std::int16_t> samples; // interleaved
     std::uint64_t frames() const { return channels ? samples.size() / channels : 0; }
+    bool operator==(const Pcm& o) const {
+        return rate == o.rate && channels == o.channels && samples == o.samples;
+    }
 };
 // libmpg123's decode with the library's settings (gapless, 16-bit, tags skipped): one
-// Pcm for each format in turn, or all of it in the last format.
+// Pcm for each format in turn; Decode is that of a song in one format.
 std::vector<Pcm> DecodeParts(const std::string& path);
 Pcm Decode(const std::string& path);
 // A 16-bit PCM WAV file; empty Pcm when it is not one.

@@ -42,87 +42,61 @@ def make_song(dir, name, secs, tone, rate, channels, opts):
     return round(secs * rate)
 
 
-def tone(dir, name, secs, freq, rate, channels):
-    wav = os.path.join(dir, name + ".wav")
-    subprocess.run(["sox", "-n", "-r", str(rate), "-c", str(channels), "-b", "16", wav,
-                    "synth", str(secs), "sine", str(freq), "vol", "0.5"], check=True)
-    return wav
-
-
-def run(*argv):
-    subprocess.run(argv, check=True, stdin=subprocess.DEVNULL)
+# The corpus: tones (name, seconds, Hz, rate, channels), their encodings (output,
+# command), then the files made of those.
+TONES = [("t44", 1.0, 392, 44100, 2), ("t44b", 1.3, 494, 44100, 2), ("t22", 0.8, 587, 22050, 1),
+         ("t48", 0.9, 740, 48000, 2)]
+FF = "ffmpeg -nostdin -v error -y -i t44b.wav"
+ENCODINGS = [
+    ("cbr.mp3", "lame -b 128 t44.wav"), ("vbr.mp3", "lame -V 4 t44b.wav"),
+    ("cbr_t.mp3", "lame -b 128 -t t44.wav"), ("vbr_t.mp3", "lame -V 4 -t t44b.wav"),
+    ("m22.mp3", "lame -b 48 -m m t22.wav"), ("s48.mp3", "lame -b 160 t48.wav"),
+    ("tagged.mp3", "lame -V 3 --tt Canción --ti cover.png --add-id3v2 t44b.wav"),
+    ("free_lame.mp3", "lame --freeformat -b 200 t44b.wav"),
+    ("free_twolame.mp2", "twolame --freeformat -b 200 t48.wav"),
+    ("twolame.mp2", "twolame -b 192 t48.wav"), ("lavc.mp3", FF + " -c:a libmp3lame -q:a 2"),
+    ("sox.mp3", "sox t48.wav"),
+] + [(f"id3v2{v}_cover.mp3", FF + " -i cover.png -map 0 -map 1 -c:a libmp3lame -b:a 160k "
+      f"-c:v copy -id3v2_version {v} -write_id3v1 1 -metadata title=Canción") for v in "34"]
+JOINED = {"joined_headers.mp3": ["cbr.mp3", "vbr.mp3", "cbr.mp3"],
+          "joined_noheaders.mp3": ["cbr_t.mp3", "vbr_t.mp3"],
+          "joined_mixed.mp3": ["vbr_t.mp3", "cbr.mp3", "lavc.mp3"],
+          "joined_rates.mp3": ["cbr.mp3", "m22.mp3", "s48.mp3", "vbr.mp3"],
+          "joined_tagged.mp3": ["tagged.mp3", "tagged.mp3"]}
+KEPT = ["free_lame.mp3", "free_twolame.mp2", "twolame.mp2", "sox.mp3", "id3v23_cover.mp3",
+        "id3v24_cover.mp3"]
 
 
 def corpus(dir):
     """Makes the corpus in dir; returns the file names."""
-    made = {}
-    ffmpeg = ["ffmpeg", "-nostdin", "-v", "error", "-y"]
+    def run(command, *more):
+        quiet = ["--quiet"] if command.startswith(("lame", "twolame")) else []
+        argv = command.split()
+        subprocess.run(argv[:1] + quiet + argv[1:] + list(more), check=True, cwd=dir,
+                       stdin=subprocess.DEVNULL)
+
+    def read(name):
+        with open(os.path.join(dir, name), "rb") as f:
+            return f.read()
+
     # A cover of noise: large, and full of bytes that look like frame headers.
-    cover = os.path.join(dir, "cover.png")
-    run(*ffmpeg, "-f", "lavfi", "-i",
-        "nullsrc=s=400x400,geq=r=random(1)*255:g=random(2)*255:b=random(3)*255",
-        "-frames:v", "1", cover)
-    t44 = tone(dir, "t44", 1.0, 392, 44100, 2)
-    t44b = tone(dir, "t44b", 1.3, 494, 44100, 2)
-    t22 = tone(dir, "t22", 0.8, 587, 22050, 1)
-    t48 = tone(dir, "t48", 0.9, 740, 48000, 2)
-
-    def out(name):
-        return os.path.join(dir, name)
-
-    def lame(name, wav, *opts):
-        run("lame", "--quiet", *opts, wav, out(name))
-        return out(name)
-
-    def joined(name, *parts):
-        with open(out(name), "wb") as f:
-            for part in parts:
-                with open(part, "rb") as p:
-                    f.write(p.read())
-        made[name] = out(name)
-
-    cbr = lame("p_cbr.mp3", t44, "-b", "128")
-    vbr = lame("p_vbr.mp3", t44b, "-V", "4")
-    cbr_t = lame("p_cbr_t.mp3", t44, "-b", "128", "-t")
-    vbr_t = lame("p_vbr_t.mp3", t44b, "-V", "4", "-t")
-    m22 = lame("p_m22.mp3", t22, "-b", "48", "-m", "m")
-    s48 = lame("p_s48.mp3", t48, "-b", "160")
-    lavc = out("p_lavc.mp3")
-    run(*ffmpeg, "-i", t44b, "-c:a", "libmp3lame", "-q:a", "2", lavc)
-    joined("joined_headers.mp3", cbr, vbr, cbr)
-    joined("joined_noheaders.mp3", cbr_t, vbr_t)
-    joined("joined_mixed.mp3", vbr_t, cbr, lavc)
-    joined("joined_rates.mp3", cbr, m22, s48, vbr)
-    tagged = lame("p_tagged.mp3", t44b, "-V", "3", "--tt", "Canción", "--ti", cover,
-                  "--add-id3v2")
-    joined("joined_tagged.mp3", tagged, tagged)
-    made["free_lame.mp3"] = lame("free_lame.mp3", t44b, "--freeformat", "-b", "200")
-    for name, opts in (("free_twolame.mp2", ["--freeformat", "-b", "200"]),
-                       ("twolame.mp2", ["-b", "192"])):
-        run("twolame", "--quiet", *opts, t48, out(name))
-        made[name] = out(name)
-    for version in ("3", "4"):
-        name = f"id3v2{version}_cover.mp3"
-        run(*ffmpeg, "-i", t44b, "-i", cover, "-map", "0", "-map", "1", "-c:a", "libmp3lame",
-            "-b:a", "160k", "-c:v", "copy", "-id3v2_version", version, "-write_id3v1", "1",
-            "-metadata", "title=Canción", "-metadata:s:v", "comment=Cover (front)", out(name))
-        made[name] = out(name)
-    # APEv2 and ID3v1 at the end, as taggers leave them.
-    with open(cbr, "rb") as f:
-        audio = f.read()
-    with open(out("tail_tags.mp3"), "wb") as f:
-        f.write(audio + ape("Canción") + id3v1("Cancion"))
-    made["tail_tags.mp3"] = out("tail_tags.mp3")
-    with open(out("leading_junk.mp3"), "wb") as f:
-        junk = bytes((i * 7919 + (i >> 5) * 31) & 0xFF for i in range(6000))
-        f.write(junk + audio)
-    made["leading_junk.mp3"] = out("leading_junk.mp3")
-    run("sox", t48, out("sox.mp3"))
-    made["sox.mp3"] = out("sox.mp3")
+    run("ffmpeg -nostdin -v error -f lavfi -i nullsrc=s=400x400,geq=r=random(1)*255:"
+        "g=random(2)*255:b=random(3)*255 -frames:v 1 cover.png")
+    for name, secs, freq, rate, channels in TONES:
+        run(f"sox -n -r {rate} -c {channels} -b 16 {name}.wav synth {secs} sine {freq} vol 0.5")
+    for name, command in ENCODINGS:
+        run(command, name)
+    made = dict((name, b"".join(map(read, parts))) for name, parts in JOINED.items())
+    made["tail_tags.mp3"] = read("cbr.mp3") + ape("Canción") + id3v1("Cancion")
+    junk = bytes((i * 7919 + (i >> 5) * 31) & 0xFF for i in range(6000))
+    made["leading_junk.mp3"] = junk + read("cbr.mp3")
+    for name, data in made.items():
+        with open(os.path.join(dir, name), "wb") as f:
+            f.write(data)
     for entry in os.listdir(dir):
-        if entry not in made:
-            os.remove(out(entry))
-    return sorted(made)
+        if entry not in made and entry not in KEPT:
+            os.remove(os.path.join(dir, entry))
+    return sorted(list(made) + KEPT)
 
 
 def id3v2(title):
