@@ -245,6 +245,13 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
     std::unique_lock lock(mutex_);
+    if (!queue_.empty() && !queue_.back().sealed &&
+        (queue_.back().setting != setting || !(queue_.back().format == format))) {
+        // Another format or setting: the block so far may go, and the device thread,
+        // waiting for it to fill, must hear so before anything waits for it.
+        queue_.back().sealed = true;
+        changed_.notify_all();
+    }
     // Up to four blocks queued; a full queue waits until the device has taken three,
     // so that the playback wakes once for several blocks.
     if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
@@ -258,11 +265,8 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
         }
         if (stopped_ && stopped_()) return true;
     }
-    if (queue_.empty() || queue_.back().sealed || queue_.back().setting != setting ||
-        !(queue_.back().format == format)) {
-        if (!queue_.empty()) queue_.back().sealed = true;
+    if (queue_.empty() || queue_.back().sealed)
         queue_.push_back(Block{setting, format, {}, 0, false});
-    }
     Block& b = queue_.back();
     b.pcm.insert(b.pcm.end(), data, data + samples * frameBytes);
     b.samples += samples;
