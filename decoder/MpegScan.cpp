@@ -107,12 +107,10 @@ struct Found {
     FrameHeader header;
 };
 
-// The first frame at or after pos (and before before) that another sameDepth frames of
-// the stream follow, or that starts a new stream with newDepth more frames (never,
-// when newDepth < 0). stream becomes the stream of the frame found.
+// The first frame at or after pos (and before before) that depth more frames of its
+// stream follow; stream becomes its stream.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                               Stream& stream, int sameDepth, int newDepth,
-                               std::uint64_t before = UINT64_MAX) {
+                               Stream& stream, int depth, std::uint64_t before = UINT64_MAX) {
     constexpr std::size_t kChunk = 64 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
@@ -123,14 +121,7 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
         for (std::size_t i = 0; i + 4 <= chunk.size(); ++i) {
             if (pos + i >= before) return std::nullopt;
             if (chunk[i] != 0xFF || (chunk[i + 1] & 0xE0) != 0xE0) continue;
-            if (sameDepth >= 0) {
-                if (auto h = FrameAt(src, pos + i, end, stream, false, sameDepth))
-                    return Found{pos + i, *h};
-            }
-            if (newDepth >= 0) {
-                if (auto h = FrameAt(src, pos + i, end, stream, true, newDepth))
-                    return Found{pos + i, *h};
-            }
+            if (auto h = FrameAt(src, pos + i, end, stream, true, depth)) return Found{pos + i, *h};
         }
         pos += chunk.size() - 3;
     }
@@ -277,7 +268,7 @@ namespace {
 constexpr std::uint64_t kFirstFrameWithin = 1 << 20;
 
 std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range, Stream& stream) {
-    return FindFrame(src, range.begin, range.end, stream, -1, 2, range.begin + kFirstFrameWithin);
+    return FindFrame(src, range.begin, range.end, stream, 2, range.begin + kFirstFrameWithin);
 }
 
 // Whether a song may end at pos: the audio ends, or a frame or a tag begins there.
@@ -323,11 +314,15 @@ SongInfo ScanSong(ByteSource& src) {
             info.fromHeader = true;
         }
     }
-    // Every frame beyond: joined songs (their Info frames play as a frame of silence),
-    // changes of format, and damage, past which the walk goes on at the next frame.
+    // Every frame beyond, as libmpg123 reads them: where a frame ends, any header
+    // starts the next one (a joined song's Info frame plays as a frame of silence, a
+    // new format plays on); tags there are stepped over, and past damage the walk
+    // goes on at the next header that another of its stream follows.
     double otherMs = 0;
     while (pos < range.end) {
-        if (const auto h = FrameAt(src, pos, range.end, stream, false, 0)) {
+        auto h = FrameAt(src, pos, range.end, stream, false, 0);
+        if (!h) h = FrameAt(src, pos, range.end, stream, true, 0);
+        if (h) {
             if (h->sampleRate == head.sampleRate && h->samplesPerFrame == head.samplesPerFrame) {
                 ++frames;
             } else {
@@ -337,12 +332,15 @@ SongInfo ScanSong(ByteSource& src) {
             pos += h->length;
             continue;
         }
-        if (const std::uint64_t tag = Id3v2Size(src, pos)) { // a joined song's own tag
+        if (const std::uint64_t tag = Id3v2Size(src, pos)) {
             pos += tag;
             continue;
         }
-        // A frame of this stream that another follows, or a new stream of three frames.
-        const auto next = FindFrame(src, pos, range.end, stream, 1, 2);
+        if (StartsWith(src.read(pos, 3), "TAG")) {
+            pos += 128;
+            continue;
+        }
+        const auto next = FindFrame(src, pos, range.end, stream, 1);
         if (!next) break;
         pos = next->pos;
     }
