@@ -402,12 +402,13 @@ TEST(Broken, CutAndDamagedSongsPlayWhatTheyHold) {
         for (int i = 0; i < 700; ++i) std::fputc((i * 37) & 0xFF, f);
         std::fclose(f);
     }
-    for (const std::string& path : {fixtures::Broken("truncated.mp3"), damaged}) {
+    // formats.mp3, found by fuzzing, changes format three times in 17 frames.
+    for (const std::string& path :
+         {fixtures::Broken("truncated.mp3"), damaged, fixtures::Broken("formats.mp3")}) {
         SCOPED_TRACE(path);
-        const auto played = PlayToWav({path});
-        const auto expected = fixtures::Decode(path);
-        EXPECT_GT(played.samples.size(), 0u);
-        EXPECT_TRUE(played.samples == expected.samples);
+        const auto played = PlayToWavParts({path});
+        EXPECT_GT(played.back().samples.size(), 0u);
+        EXPECT_TRUE(played == fixtures::DecodeParts(path));
     }
 }
 
