@@ -65,8 +65,8 @@ std::optional<FrameHeader> HeaderAt(ByteSource& src, std::uint64_t pos, std::uin
     return ParseFrameHeader(bytes.data());
 }
 
-// The header at pos with its length, when it starts a frame of the stream (any stream
-// when none is given) that lies wholly before end.
+// The header at pos with its length, when it starts a frame that lies wholly before
+// end, of the stream or, with anyStream, of any stream, which stream then becomes.
 std::optional<FrameHeader> FrameOf(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                    Stream& stream, bool anyStream) {
     auto h = HeaderAt(src, pos, end);
@@ -84,9 +84,8 @@ std::optional<FrameHeader> FrameOf(ByteSource& src, std::uint64_t pos, std::uint
     return h;
 }
 
-// A frame at pos that lies wholly before end and is followed by depth more of its
-// stream (or by the end): what tells a frame from stray sync bytes. Without a stream
-// given, any stream may start here, and stream becomes it.
+// A frame at pos, as FrameOf, that depth more frames of its stream follow (or the
+// end): what tells a frame from stray sync bytes. stream changes only when it holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                    Stream& stream, bool anyStream, int depth) {
     Stream s = stream;
@@ -273,10 +272,9 @@ std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range, St
 
 // Whether a song may end at pos: the audio ends, or a frame or a tag begins there.
 bool SongMayEndAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
-    if (pos == end) return true;
+    if (pos == end || HeaderAt(src, pos, end)) return true;
     const auto bytes = src.read(pos, 8);
-    return HeaderAt(src, pos, end) || StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") ||
-           StartsWith(bytes, "APETAGEX");
+    return StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") || StartsWith(bytes, "APETAGEX");
 }
 
 } // namespace
