@@ -171,7 +171,8 @@ std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const
     if (flags & 4) q += 100;
     if (flags & 8) q += 4;
     // The LAME extension: a 9-byte encoder name, then delay and padding 12 bits each.
-    if (at.size() >= q + 24 && at[q] >= 'A' && at[q] <= 'Z') {
+    // libmpg123 reads one wherever the name does not start with 0.
+    if (at.size() >= q + 24 && at[q] != 0) {
         info.delay = (at[q + 21] << 4) | (at[q + 22] >> 4);
         info.padding = ((at[q + 22] & 0x0F) << 8) | at[q + 23];
     }
