@@ -271,11 +271,15 @@ std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range, St
     return FindFrame(src, range.begin, range.end, stream, 2, range.begin + kFirstFrameWithin);
 }
 
-// Whether a song may end at pos: the audio ends, or a frame or a tag begins there.
+// Whether a song may end at pos: the audio ends, a frame or a tag begins there, or
+// no frame follows at all (junk at the end).
 bool SongMayEndAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
     if (pos == end || HeaderAt(src, pos, end)) return true;
     const auto bytes = src.read(pos, 8);
-    return StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") || StartsWith(bytes, "APETAGEX");
+    if (StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") || StartsWith(bytes, "APETAGEX"))
+        return true;
+    Stream any;
+    return !FindFrame(src, pos, end, any, 1);
 }
 
 } // namespace
