@@ -16,6 +16,7 @@ cmake -S . -B build-deb -G Ninja \
     -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
     -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
     -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(flags LDFLAGS)" \
+    -DCMAKE_STRIP="$PWD/packaging/strip.sh" \
     >/dev/null
 cmake --build build-deb
 rm -f build-deb/*.deb
