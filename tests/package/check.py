@@ -120,12 +120,15 @@ def run(args):
         programs(work)
     finally:
         apt("remove", "zampolo")
-        apt("purge", "zampolo")
-    check(not known(), "dpkg still knows zampolo after the purge")
-    # Only folders that other packages share may stay.
+    # Removed (not yet purged), only folders that other packages share may stay.
     left = [p for p in owned if os.path.lexists(p) and not (os.path.isdir(p) and subprocess.run(
         ["dpkg-query", "-S", p], capture_output=True).returncode == 0)]
     check(not left and not os.path.exists(SYSTEM), f"left behind: {left or SYSTEM}")
+    for cache in ("/usr/share/icons/hicolor/icon-theme.cache",  # remade by the triggers
+                  "/usr/share/applications/mimeinfo.cache"):
+        check(not os.path.exists(cache) or b"zampo" not in open(cache, "rb").read(), cache)
+    apt("purge", "zampolo")
+    check(not known(), "dpkg still knows zampolo after the purge")
     print(f"package check passed: {deb}")
     return 0
 
