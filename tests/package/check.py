@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""The Debian package, installed, used and removed for real (as root: changes /usr).
+"""The Debian package, installed, used and removed for real (changes /usr: root or sudo).
 
   check.py --build BUILD-DEB --work DIR
 
@@ -26,8 +26,9 @@ def out(*argv, **kw):
 
 
 def apt(*argv):
-    r = subprocess.run(["apt-get", "-y", "-o", "DPkg::Lock::Timeout=300", *argv], text=True,
-                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+    sudo = [] if os.geteuid() == 0 else ["sudo", "-E"]
+    r = subprocess.run(sudo + ["apt-get", "-y", "-o", "DPkg::Lock::Timeout=300", *argv],
+                       text=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                        env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
     check(r.returncode == 0, f"apt-get {' '.join(argv)} failed:\n{r.stdout}")
 
