@@ -6,6 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# Debian's flags, without debug information (the package is stripped). The build type's
+# own -O3 is dropped, so that their -O2 holds.
 flags() {
     DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g \
         dpkg-buildflags --get "$1"
