@@ -13,7 +13,8 @@ flags() {
         dpkg-buildflags --get "$1"
 }
 cmake -S . -B build-deb -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DZAMPOLO_BUILD_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DZAMPOLO_SYSTEM_DIR=/usr/lib/zampolo \
+    -DZAMPOLO_BUILD_TESTS=OFF \
     -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" \
     -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
     -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG \
