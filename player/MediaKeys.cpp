@@ -103,8 +103,9 @@ LRESULT MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) 
     } else if (Message == 12000) {
         LastProgress = static_cast<Long>(wParam);
     } else if (Message == WM_COMMAND || Message == WM_CLOSE || Message == 12002) {
-        // Clicks, closes and song ends are what change the player's state; a caption
-        // change comes in the middle of a song start, so it waits for the end message.
+        // Clicks, closes and song ends are what change the player's state. A caption
+        // change comes in the middle of a song's start sequence: the song is announced
+        // once the click or end message that started it has been handled.
         if (!IsWindow(hWnd)) return Result;
         // A close takes the window's hook away, and this procedure above it too: come
         // back above the procedure that is left.
