@@ -13,7 +13,8 @@ struct MP3REQUEST {
     const char* FileName;   // full path, platform form, NUL-terminated, 8-bit code page
     std::int32_t Reserved1; // 0
     HWND WindowHandle;      // receives MP3_MSG_PROGRESS, MP3_MSG_STARTED, MP3_MSG_ENDED
-    std::int32_t Reserved2; // 0
+    std::int32_t Reserved2; // 0, or what mp3gettime left there: its stop stamp, so that
+                            // an mp3play of the record ends on any mp3stop after it
 };
 
 static_assert(offsetof(MP3REQUEST, FileName) == 0);

@@ -51,7 +51,7 @@ TEST_F(SequencingTest, PlayPositionHoldsMinusOneWhileTheLastPlays) {
     EXPECT_EQ(Integer(form->PlayPosition), -1);
 }
 
-TEST_F(SequencingTest, OneSongPlaysOnceAndZeroSongsNothing) {
+TEST_F(SequencingTest, OneSongPlaysOnce) {
     Start(1);
     EXPECT_FALSE(SongEnds());
     EXPECT_TRUE(form->IsPlaying);
@@ -157,5 +157,29 @@ TEST_F(SequencingTest, OtherMessagesChangeNothing) {
     EXPECT_EQ(form->LCD.Caption.Get(), lcd);
     EXPECT_EQ(fake::TimedCount(), 1);
     EXPECT_EQ(Integer(form->PlayPosition), 0);
+}
+
+// Stop, play and next pressed in one turn of the event loop: the new song is stopped
+// although its thread has not reached the library yet, the stopped song's late end
+// message starts nothing, and exactly one song plays after each round.
+TEST_F(SequencingTest, ButtonsPressedAsASongStartsLeaveOneSongPlaying) {
+    Start(3);
+    Settle();
+    for (int n = 0; n < 300; ++n) {
+        const int ended = fake::Ended(), started = fake::TimedCount();
+        form->Command7.Value = true;
+        form->Command1.Value = true;
+        form->Command2.Value = true;
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            return fake::Ended() == ended + 2 && fake::TimedCount() == started + 2 &&
+                   fake::PlayCount() == started + 2;
+        })) << "round "
+            << n;
+        testsupport::PumpPending();
+        ASSERT_EQ(fake::Running(), 1) << "round " << n;
+        ASSERT_EQ(fake::TimedCount(), started + 2) << "round " << n;
+        ASSERT_EQ(LastStarted(), Ansi(form->List1.List(1))) << "round " << n;
+        ASSERT_EQ(form->Caption.Get(), FileNameOf(form->List1.List(1)));
+    }
 }
 } // namespace

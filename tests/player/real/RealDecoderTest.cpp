@@ -168,4 +168,44 @@ TEST(RealDecoder, TransportButtonsChangeTheSongAsTheyShould) {
     EXPECT_FALSE(form->IsPlaying);
     form->Unload();
 }
+
+// A stop right after a start, also one that comes before the song's thread has reached
+// the library, ends the song at once with its one end message; a stop that missed its
+// song would leave it playing its two minutes. Then thousands of such pairs.
+TEST(RealDecoder, AStopRightAfterAStartAlwaysStopsTheSong) {
+    fs::create_directories(kWork);
+    const fs::path song = kWork / "long.mp3";
+    const std::string cmd = "sox -q -n -r 22050 -c 1 -b 16 '" + song.string() +
+                            ".wav' synth 120 sine 440 && lame --quiet -b 32 '" + song.string() +
+                            ".wav' '" + song.string() + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    setenv("MP3_OUTPUT", "silent", 1);
+    static int ended = 0;
+    QWidget window;
+    const HWND hwnd =
+        platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == 12002) ++ended;
+            return DefWindowProcA(h, m, w, l);
+        });
+    CurrentRequest.WindowHandle = hwnd;
+    CurrentRequest.FileName = platform::FromNativePath(song.string());
+    Double length = 0, unit = 0;
+    // A thread held up until after the stop, as the library sees it: still stopped.
+    QuerySongTime(length, unit);
+    StopPlayback();
+    StartPlayback();
+    ASSERT_TRUE(testsupport::PumpUntil([] { return ended == 1; }, std::chrono::seconds(30)));
+    constexpr int kPairs = 2000;
+    for (int n = 0; n < kPairs; ++n) {
+        QuerySongTime(length, unit);
+        StartPlayback();
+        StopPlayback();
+    }
+    EXPECT_TRUE(
+        testsupport::PumpUntil([] { return ended >= 1 + kPairs; }, std::chrono::seconds(30)))
+        << 1 + kPairs - ended << " songs still playing";
+    testsupport::PumpPending();
+    EXPECT_EQ(ended, 1 + kPairs);
+    DestroyWindow(hwnd);
+}
 } // namespace
