@@ -19,6 +19,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -207,5 +208,36 @@ TEST(RealDecoder, AStopRightAfterAStartAlwaysStopsTheSong) {
     testsupport::PumpPending();
     EXPECT_EQ(ended, 1 + kPairs);
     DestroyWindow(hwnd);
+}
+
+// Names that are not UTF-8 (Latin-1 from an old disk), one with a U+F05C of its own and
+// one that starts with U+FEFF: listed, played and shown, each its own song.
+TEST(RealDecoder, SongsWithAnyBytesInTheirNamesPlay) {
+    MakeSongs(kDir, 1.0);
+    const fs::path dir = kWork / "odd names";
+    fs::create_directories(dir);
+    const std::map<std::string, std::string> names = {{"la.mp3", "caf\xE9.mp3"},
+                                                      {"mi.mp3", "caf\xE8.mp3"},
+                                                      {"la5.mp3", "\xEF\xBB\xBFx\xEF\x81\x9C.mp3"}};
+    for (const auto& [from, to] : names)
+        fs::copy_file(kDir / from, dir / to, fs::copy_options::overwrite_existing);
+    const fs::path wav = kWork / "odd.wav";
+    fs::remove(wav);
+    setenv("MP3_OUTPUT", ("wav:" + wav.string()).c_str(), 1);
+    auto form = std::make_shared<WatchedPlayer>();
+    form->Show();
+    form->Text1.Text = platform::FromNativePath(dir.string());
+    form->Command1.Enabled = true;
+    form->Command1.Value = true;
+    ASSERT_EQ(form->SongCount, 3);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->ends >= 3; }, std::chrono::seconds(30)));
+    form->Command7.Value = true;
+    testsupport::PumpUntil([&] { return form->ends >= 4; });
+    std::set<int> heard;
+    for (int tone : TonesIn(wav)) heard.insert(tone);
+    EXPECT_EQ(heard.size(), 3u);
+    EXPECT_EQ(form->captions[0], FileNameOf(form->List1.List(1)));
+    form->Unload();
+    form->Unload();
 }
 } // namespace
