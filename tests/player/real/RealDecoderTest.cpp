@@ -15,11 +15,14 @@
 #include <QWidget>
 #include <cmath>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -239,5 +242,37 @@ TEST(RealDecoder, SongsWithAnyBytesInTheirNamesPlay) {
     EXPECT_EQ(form->captions[0], FileNameOf(form->List1.List(1)));
     form->Unload();
     form->Unload();
+}
+
+// A song replaced by a named pipe: timing it (on the window's thread) and playing it
+// fail at once instead of waiting in open() for a writer.
+TEST(RealDecoder, ANamedPipeIsAFailedFileAtOnce) {
+    fs::create_directories(kWork);
+    const fs::path fifo = kWork / "pipe.mp3";
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    setenv("MP3_OUTPUT", "fast", 1);
+    static int ended = 0;
+    QWidget window;
+    const HWND hwnd =
+        platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == 12002) ++ended;
+            return DefWindowProcA(h, m, w, l);
+        });
+    CurrentRequest.WindowHandle = hwnd;
+    CurrentRequest.FileName = platform::FromNativePath(fifo.string());
+    Double length = -1, unit = -1;
+    auto timed = std::async(std::launch::async, [&] { QuerySongTime(length, unit); });
+    const bool prompt = timed.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    if (prompt) StartPlayback();
+    const bool played = prompt && testsupport::PumpUntil([] { return ended == 1; });
+    // Whatever still waits in open() is let go, so that the test can end.
+    while (timed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+    EXPECT_TRUE(prompt);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(unit, 0);
+    EXPECT_TRUE(played);
+    DestroyWindow(hwnd);
 }
 } // namespace
