@@ -3,6 +3,7 @@
 #include "PlayerFixture.h"
 
 #include "platform/Messages.h"
+#include "platform/Threads.h"
 
 namespace {
 using namespace zampoplay;
@@ -181,5 +182,30 @@ TEST_F(SequencingTest, ButtonsPressedAsASongStartsLeaveOneSongPlaying) {
         ASSERT_EQ(LastStarted(), Ansi(form->List1.List(1))) << "round " << n;
         ASSERT_EQ(form->Caption.Get(), FileNameOf(form->List1.List(1)));
     }
+}
+
+// A song that gets no thread (the system has none to give) stops the list at once,
+// from play and from the step to the next song: no display of a song that never plays,
+// no end message, no loop through the list.
+TEST_F(SequencingTest, ASongWithoutAThreadStopsTheList) {
+    const auto expectStopped = [&] {
+        EXPECT_FALSE(form->IsPlaying);
+        EXPECT_TRUE(form->Command1.Enabled && form->Command5.Enabled);
+        EXPECT_FALSE(form->Command2.Enabled || form->Command7.Enabled);
+    };
+    platform::FailThreadsForTesting(1);
+    Start(3);
+    EXPECT_EQ(fake::TimedCount(), 1);
+    expectStopped();
+    form->Command1.Value = true;
+    ASSERT_TRUE(testsupport::PumpUntil([] { return fake::PlayCount() == 1; }));
+    platform::FailThreadsForTesting(1);
+    fake::EndSong();
+    ASSERT_TRUE(testsupport::PumpUntil([] { return fake::TimedCount() == 3; }));
+    expectStopped();
+    testsupport::PumpPending();
+    EXPECT_EQ(fake::TimedCount(), 3);
+    EXPECT_EQ(fake::PlayCount(), 1);
+    fake::Reset(); // the two starts without a thread never reach mp3play
 }
 } // namespace
