@@ -176,7 +176,7 @@ public:
         const std::uint64_t heard = out_.heardEnd();
         const std::uint64_t own = heard > start_ ? heard - start_ : 0;
         const std::uint64_t frames = own / static_cast<std::uint64_t>(samplesPerFrame_);
-        for (; nextMark_ <= frames; nextMark_ += 16)
+        for (; nextMark_ <= frames; nextMark_ += MP3_PROGRESS_FRAMES)
             PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
     }
 
@@ -186,7 +186,7 @@ private:
     int samplesPerFrame_;
     std::uint64_t start_; // the stream position where this song begins
     bool started_ = false;
-    std::uint64_t nextMark_ = 16;
+    std::uint64_t nextMark_ = MP3_PROGRESS_FRAMES;
 };
 
 // The output's lease for one playback, given back however the playback ends.

@@ -2,6 +2,7 @@
 
 #include "AuxFuncs.h"
 #include "MP3Control.h"
+#include "MP3Request.h"
 
 #include "runtime/Declare.h"
 #include "runtime/Services.h"
@@ -172,7 +173,7 @@ void frmPlayer::Command1_Click() {
         STEP(CurrentRequest.FileName = List1.List(0));
         STEP(Me.Caption = FileNameOf(List1.List(0)));
         STEP(QuerySongTime(SongLengthMs, UnitMs));
-        STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+        STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
         STEP(ProgressX = 0);
         STEP(LCD.Caption = FormatTime(SongLengthMs));
         const bool Started = STEP(StartPlayback());
@@ -196,10 +197,10 @@ void frmPlayer::Command1_Click() {
 
 void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
     (void)lParam;
-    if (Message == 12000) {
+    if (Message == MP3_MSG_PROGRESS) {
         STEP(LCD.Caption = FormatTime(SongLengthMs - UnitMs * Double(wParam)));
         STEP(DrawProgress());
-    } else if (Message == 12002) {
+    } else if (Message == MP3_MSG_ENDED) {
         // The end of an older song, while the song started after it plays, starts nothing.
         if (!EndOfLastSong()) return;
         IF_MET(PlayPosition < SongCount - 1) {
@@ -210,7 +211,7 @@ void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
             STEP(CurrentRequest.FileName = List1.List(Integer(PlayPosition + Integer(1))));
             STEP(Me.Caption = FileNameOf(List1.List(Integer(PlayPosition + Integer(1)))));
             STEP(QuerySongTime(SongLengthMs, UnitMs));
-            STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+            STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
             STEP(ProgressX = 0);
             STEP(LCD.Caption = FormatTime(SongLengthMs));
             const bool Started = STEP(StartPlayback());
@@ -220,7 +221,7 @@ void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
             IF_MET(!Started) ListStopped();
         }
     }
-    // 12001 and every other message: nothing.
+    // MP3_MSG_STARTED and every other message: nothing.
 }
 
 void frmPlayer::Command2_Click() {

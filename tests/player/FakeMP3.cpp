@@ -46,12 +46,12 @@ EXPORT void mp3play(MP3REQUEST* request) {
         s.running.push_back(&play);
         s.changed.notify_all();
     }
-    PostMessageA(play.window, 12001, 0, 0);
+    PostMessageA(play.window, MP3_MSG_STARTED, 0, 0);
     std::unique_lock lock(s.mutex);
     s.changed.wait(lock, [&] { return play.ended; });
     // Posted before the song leaves `running`, so a test that saw it leave knows the
     // end message is queued.
-    PostMessageA(play.window, 12002, 0, 0);
+    PostMessageA(play.window, MP3_MSG_ENDED, 0, 0);
     ++s.ended;
     std::erase(s.running, &play);
     s.changed.notify_all();
@@ -139,5 +139,5 @@ EXPORT const char* FakeTimed(int n) {
 EXPORT void FakeProgress(unsigned frames) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    for (Play* p : s.running) PostMessageA(p->window, 12000, frames, 0);
+    for (Play* p : s.running) PostMessageA(p->window, MP3_MSG_PROGRESS, frames, 0);
 }

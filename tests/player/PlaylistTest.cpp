@@ -42,7 +42,7 @@ TEST_F(PlayerTest, StartsTheFirstEntryAndEntersThePlayingState) {
     EXPECT_EQ(LastStarted(), Ansi(first));
     EXPECT_EQ(form->Caption.Get(), FileNameOf(first));
     EXPECT_EQ(form->LCD.Caption.Get(), u"01:23");
-    EXPECT_EQ(form->ProgressSteps, Integer(83500 / 26.0 / 16));
+    EXPECT_EQ(form->ProgressSteps, Integer(83500 / 26.0 / MP3_PROGRESS_FRAMES));
     EXPECT_EQ(form->ProgressX, 0);
     EXPECT_EQ(Integer(form->PlayPosition), 0);
     EXPECT_TRUE(form->IsPlaying);
@@ -104,7 +104,7 @@ TEST_F(PlayerTest, ABuildThatFindsNoSongStartsNoneAndStops) {
         EXPECT_TRUE(form->Command1.Enabled && form->Command5.Enabled);
         EXPECT_FALSE(form->Command2.Enabled || form->Command3.Enabled || form->Command4.Enabled ||
                      form->Command7.Enabled);
-        form->MessageReceived(12002, 0, 0);
+        form->MessageReceived(MP3_MSG_ENDED, 0, 0);
         EXPECT_EQ(fake::TimedCount(), started);
     }
     EXPECT_TRUE(boxes.empty());

@@ -132,7 +132,7 @@ TEST_F(SequencingTest, StopEndsTheChainAndEnablesPlayAndFolder) {
     EXPECT_FALSE(form->Command2.Enabled || form->Command3.Enabled || form->Command4.Enabled ||
                  form->Command7.Enabled);
     // A later end message starts nothing either.
-    PostMessageA(form->hWnd, 12002, 0, 0);
+    PostMessageA(form->hWnd, MP3_MSG_ENDED, 0, 0);
     EXPECT_FALSE(SongEnds(false));
 }
 
@@ -152,7 +152,8 @@ TEST_F(SequencingTest, OtherMessagesChangeNothing) {
     Start(2);
     Settle();
     const String caption = form->Caption, lcd = form->LCD.Caption;
-    for (UINT m : {11999u, 12001u, 12003u, 13000u}) PostMessageA(form->hWnd, m, 5, 0);
+    for (UINT m : {MP3_MSG_PROGRESS - 1, MP3_MSG_STARTED, MP3_MSG_ENDED + 1, 13000u})
+        PostMessageA(form->hWnd, m, 5, 0);
     testsupport::PumpPending();
     EXPECT_EQ(form->Caption.Get(), caption);
     EXPECT_EQ(form->LCD.Caption.Get(), lcd);

@@ -2,6 +2,7 @@
 // into a WAV file (what was played, in order) or as paced silence.
 #include "AuxFuncs.h"
 #include "MP3Control.h"
+#include "MP3Request.h"
 #include "TestSupport.h"
 #include "frmPlayer.h"
 
@@ -53,9 +54,9 @@ class WatchedPlayer : public frmPlayer {
 public:
     void MessageReceived(Long Message, Long wParam, Long lParam) override {
         frmPlayer::MessageReceived(Message, wParam, lParam);
-        if (Message == 12001) ++sounds;
-        if (Message == 12000) lastTick = LCD.Caption;
-        if (Message == 12002) {
+        if (Message == MP3_MSG_STARTED) ++sounds;
+        if (Message == MP3_MSG_PROGRESS) lastTick = LCD.Caption;
+        if (Message == MP3_MSG_ENDED) {
             ++ends;
             captions.push_back(Caption);
         }
@@ -94,7 +95,7 @@ TEST(RealDecoder, OneSongThroughTheControllerEndsWithItsMessage) {
     QWidget window;
     const HWND hwnd =
         platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            if (m == 12002) ++ended;
+            if (m == MP3_MSG_ENDED) ++ended;
             return DefWindowProcA(h, m, w, l);
         });
     CurrentRequest.WindowHandle = hwnd;
@@ -188,7 +189,7 @@ TEST(RealDecoder, AStopRightAfterAStartAlwaysStopsTheSong) {
     QWidget window;
     const HWND hwnd =
         platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            if (m == 12002) ++ended;
+            if (m == MP3_MSG_ENDED) ++ended;
             return DefWindowProcA(h, m, w, l);
         });
     CurrentRequest.WindowHandle = hwnd;
@@ -256,7 +257,7 @@ TEST(RealDecoder, ANamedPipeIsAFailedFileAtOnce) {
     QWidget window;
     const HWND hwnd =
         platform::AttachWindow(&window, [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            if (m == 12002) ++ended;
+            if (m == MP3_MSG_ENDED) ++ended;
             return DefWindowProcA(h, m, w, l);
         });
     CurrentRequest.WindowHandle = hwnd;
