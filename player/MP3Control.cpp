@@ -15,7 +15,9 @@ PlayRequest CurrentRequest;
 namespace {
 using runtime::Declare;
 
-// Songs started whose end message has not come yet. Each mp3play posts exactly one.
+// Songs started for CountedWindow whose end message has not come yet (each mp3play
+// posts exactly one). A request for another window starts a new count.
+HWND CountedWindow = nullptr;
 Long SongsPlaying = 0;
 
 const Declare<void(MP3REQUEST*)> mp3play{"MP3.DLL", "mp3play"};
@@ -47,6 +49,10 @@ void StartPlayback() {
     // No song plays and no end message will follow: the caller must know.
     if (!thread) runtime::Raise(runtime::err::kOutOfMemory);
     request.release(); // the thread owns it now
+    if (CurrentRequest.WindowHandle != CountedWindow) {
+        CountedWindow = CurrentRequest.WindowHandle;
+        SongsPlaying = 0;
+    }
     SongsPlaying += 1;
     CloseHandle(thread);
 }
