@@ -32,6 +32,32 @@ bool StartsWith(std::span<const std::uint8_t> bytes, const char* text) {
     return bytes.size() >= n && std::memcmp(bytes.data(), text, n) == 0;
 }
 
+// libmpg123 decodes no frame longer than this (a free-format frame included).
+constexpr int kMaxFrameBytes = 3456;
+
+// The frame size of a free-format stream: the distance from the header at pos to the
+// next one of the same kind, less the first frame's padding; 0 when there is none.
+int FreeFormatBytes(ByteSource& src, std::uint64_t pos, std::uint64_t end, const FrameHeader& h) {
+    const auto bytes = src.read(
+        pos, static_cast<std::size_t>(std::min<std::uint64_t>(kMaxFrameBytes + 4, end - pos)));
+    for (std::size_t i = 5; i + 4 <= bytes.size(); ++i) {
+        // Sync, version, layer, bitrate, sample rate and channel mode as the first.
+        if (bytes[i] != bytes[0] || (bytes[i + 1] & 0xFE) != (bytes[1] & 0xFE) ||
+            (bytes[i + 2] & 0xFC) != (bytes[2] & 0xFC) ||
+            (bytes[i + 3] & 0xC0) != (bytes[3] & 0xC0))
+            continue;
+        const int size = static_cast<int>(i) - h.padding;
+        return size > 4 ? size : 0;
+    }
+    return 0;
+}
+
+// A stream: its first header and, for free format, its frames' size without padding.
+struct Stream {
+    FrameHeader header;
+    int freeBytes = 0;
+};
+
 std::optional<FrameHeader> HeaderAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
     if (pos + 4 > end) return std::nullopt;
     const auto bytes = src.read(pos, 4);
@@ -39,19 +65,39 @@ std::optional<FrameHeader> HeaderAt(ByteSource& src, std::uint64_t pos, std::uin
     return ParseFrameHeader(bytes.data());
 }
 
-// A frame of the stream at pos that lies wholly before end and is followed by another
-// one of the stream (or by the end): what tells a frame from two stray sync bytes.
-// depth > 1 asks for that many frames in a row.
+// The header at pos with its length, when it starts a frame that lies wholly before
+// end, of the stream or, with anyStream, of any stream, which stream then becomes.
+std::optional<FrameHeader> FrameOf(ByteSource& src, std::uint64_t pos, std::uint64_t end,
+                                   Stream& stream, bool anyStream) {
+    auto h = HeaderAt(src, pos, end);
+    if (!h) return std::nullopt;
+    if (anyStream) {
+        stream = Stream{*h, h->freeFormat() ? FreeFormatBytes(src, pos, end, *h) : 0};
+    } else if (!h->sameStream(stream.header)) {
+        return std::nullopt;
+    }
+    if (h->freeFormat()) {
+        if (stream.freeBytes == 0) return std::nullopt;
+        h->length = stream.freeBytes + h->padding;
+    }
+    if (h->length > kMaxFrameBytes || pos + h->length > end) return std::nullopt;
+    return h;
+}
+
+// A frame at pos, as FrameOf, that depth more frames of its stream follow (or the
+// end): what tells a frame from stray sync bytes. stream changes only when it holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                                   const FrameHeader* stream, int depth) {
-    const auto h = HeaderAt(src, pos, end);
-    if (!h || (stream && !h->sameStream(*stream)) || pos + h->length > end) return std::nullopt;
+                                   Stream& stream, bool anyStream, int depth) {
+    Stream s = stream;
+    const auto h = FrameOf(src, pos, end, s, anyStream);
+    if (!h) return std::nullopt;
     std::uint64_t next = pos + h->length;
     for (int i = 0; i < depth && next != end; ++i) {
-        const auto n = HeaderAt(src, next, end);
-        if (!n || !n->sameStream(*h) || next + n->length > end) return std::nullopt;
+        const auto n = FrameOf(src, next, end, s, false);
+        if (!n) return std::nullopt;
         next += n->length;
     }
+    stream = s;
     return h;
 }
 
@@ -60,10 +106,10 @@ struct Found {
     FrameHeader header;
 };
 
-// The first frame at or after pos (and before before), checked as FrameAt does.
+// The first frame at or after pos (and before before) that depth more frames of its
+// stream follow; stream becomes its stream.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                               const FrameHeader* stream, int depth,
-                               std::uint64_t before = UINT64_MAX) {
+                               Stream& stream, int depth, std::uint64_t before = UINT64_MAX) {
     constexpr std::size_t kChunk = 64 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
@@ -74,11 +120,22 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
         for (std::size_t i = 0; i + 4 <= chunk.size(); ++i) {
             if (pos + i >= before) return std::nullopt;
             if (chunk[i] != 0xFF || (chunk[i + 1] & 0xE0) != 0xE0) continue;
-            if (auto h = FrameAt(src, pos + i, end, stream, depth)) return Found{pos + i, *h};
+            if (auto h = FrameAt(src, pos + i, end, stream, true, depth)) return Found{pos + i, *h};
         }
         pos += chunk.size() - 3;
     }
     return std::nullopt;
+}
+
+// The size of an ID3v2 tag at pos (its footer included), or 0 when there is none.
+std::uint64_t Id3v2Size(ByteSource& src, std::uint64_t pos) {
+    const auto head = src.read(pos, 10);
+    if (head.size() < 10 || !StartsWith(head, "ID3") || head[3] == 0xFF || head[4] == 0xFF ||
+        ((head[6] | head[7] | head[8] | head[9]) & 0x80))
+        return 0;
+    const std::uint64_t size =
+        (std::uint64_t{head[6]} << 21) | (head[7] << 14) | (head[8] << 7) | head[9];
+    return 10 + size + ((head[5] & 0x10) ? 10 : 0);
 }
 
 // The Xing/Info header of the first frame: frame count, encoder delay and padding.
@@ -89,6 +146,7 @@ struct InfoFrame {
     int padding = 0;
 };
 
+// h has its length (the stream's, for free format).
 std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
     if (h.layer != 3) return std::nullopt;
     const int sideInfo = h.version == 1 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17);
@@ -113,7 +171,8 @@ std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const
     if (flags & 4) q += 100;
     if (flags & 8) q += 4;
     // The LAME extension: a 9-byte encoder name, then delay and padding 12 bits each.
-    if (at.size() >= q + 24 && at[q] >= 'A' && at[q] <= 'Z') {
+    // libmpg123 reads one wherever the name does not start with 0.
+    if (at.size() >= q + 24 && at[q] != 0) {
         info.delay = (at[q + 21] << 4) | (at[q + 22] >> 4);
         info.padding = ((at[q + 22] & 0x0F) << 8) | at[q + 23];
     }
@@ -128,8 +187,7 @@ std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* p) {
     const int layerBits = (p[1] >> 1) & 3;
     const int bitrateIndex = p[2] >> 4;
     const int rateIndex = (p[2] >> 2) & 3;
-    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 ||
-        rateIndex == 3)
+    if (versionBits == 1 || layerBits == 0 || bitrateIndex == 15 || rateIndex == 3)
         return std::nullopt;
     FrameHeader h;
     h.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
@@ -145,28 +203,24 @@ std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* p) {
     const long bits = h.bitrateKbps * 1000L;
     if (h.layer == 1) {
         h.samplesPerFrame = 384;
+        h.padding = 4 * padding;
         h.length = static_cast<int>((12 * bits / h.sampleRate + padding) * 4);
     } else if (h.layer == 2 || h.version == 1) {
         h.samplesPerFrame = 1152;
+        h.padding = padding;
         h.length = static_cast<int>(144 * bits / h.sampleRate + padding);
     } else {
         h.samplesPerFrame = 576;
+        h.padding = padding;
         h.length = static_cast<int>(72 * bits / h.sampleRate + padding);
     }
+    if (h.freeFormat()) h.length = 0;
     return h;
 }
 
 AudioRange FindAudioRange(ByteSource& src) {
     AudioRange r{0, src.size()};
-    for (;;) { // ID3v2 tags, possibly several
-        const auto head = src.read(r.begin, 10);
-        if (head.size() < 10 || !StartsWith(head, "ID3") || head[3] == 0xFF || head[4] == 0xFF ||
-            ((head[6] | head[7] | head[8] | head[9]) & 0x80))
-            break;
-        const std::uint64_t size =
-            (std::uint64_t{head[6]} << 21) | (head[7] << 14) | (head[8] << 7) | head[9];
-        r.begin += 10 + size + ((head[5] & 0x10) ? 10 : 0);
-    }
+    while (const std::uint64_t tag = Id3v2Size(src, r.begin)) r.begin += tag; // possibly several
     if (r.begin >= r.end) return {r.end, r.end};
     for (bool again = true; again;) { // tags at the end, in any order
         again = false;
@@ -213,57 +267,107 @@ namespace {
 // large file of something else is not read through.
 constexpr std::uint64_t kFirstFrameWithin = 1 << 20;
 
-std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range) {
-    return FindFrame(src, range.begin, range.end, nullptr, 2, range.begin + kFirstFrameWithin);
+std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range, Stream& stream) {
+    return FindFrame(src, range.begin, range.end, stream, 2, range.begin + kFirstFrameWithin);
+}
+
+// Whether a song may end at pos: the audio ends, a frame or a tag begins there, or
+// no frame follows at all (junk at the end).
+bool SongMayEndAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
+    if (pos == end || HeaderAt(src, pos, end)) return true;
+    const auto bytes = src.read(pos, 8);
+    if (StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") || StartsWith(bytes, "APETAGEX"))
+        return true;
+    Stream any;
+    return !FindFrame(src, pos, end, any, 1);
 }
 
 } // namespace
 
 bool HasAudio(ByteSource& src) {
-    return FindFirstFrame(src, FindAudioRange(src)).has_value();
+    Stream stream;
+    return FindFirstFrame(src, FindAudioRange(src), stream).has_value();
 }
 
 SongInfo ScanSong(ByteSource& src) {
     const AudioRange range = FindAudioRange(src);
-    const auto first = FindFirstFrame(src, range);
+    Stream stream;
+    const auto first = FindFirstFrame(src, range, stream);
     if (!first) return {};
-    const FrameHeader stream = first->header;
+    const FrameHeader& head = first->header;
     SongInfo info;
-    info.sampleRate = stream.sampleRate;
-    info.channels = stream.channels;
-    info.samplesPerFrame = stream.samplesPerFrame;
+    info.sampleRate = head.sampleRate;
+    info.channels = head.channels;
+    info.samplesPerFrame = head.samplesPerFrame;
 
     std::uint64_t pos = first->pos;
-    const auto infoFrame = ReadInfoFrame(src, pos, stream);
-    if (infoFrame) pos += stream.length; // the decoder skips it: it holds no audio
-    // A file cut short since it was written holds fewer frames than its header says.
-    const bool cutShort = infoFrame && infoFrame->bytes > range.end - first->pos;
-    if (infoFrame && infoFrame->frames > 0 && !cutShort) {
-        info.frames = infoFrame->frames;
-        info.fromHeader = true;
-    } else {
-        while (pos < range.end) {
-            if (const auto h = FrameAt(src, pos, range.end, &stream, 0)) {
-                ++info.frames;
-                pos += h->length;
-                continue;
-            }
-            // Damaged data: go on at the next frame that another frame follows.
-            const auto next = FindFrame(src, pos + 1, range.end, &stream, 1);
-            if (!next) break;
-            pos = next->pos;
+    std::uint64_t frames = 0;      // at the first frame's rate and size
+    std::uint64_t otherFrames = 0; // at other rates, whose length is otherMs
+    const auto infoFrame = ReadInfoFrame(src, pos, head);
+    if (infoFrame) {
+        pos += head.length; // libmpg123 skips it: it holds no audio
+        // The header counts the frames of the first song only; believed when that song
+        // ends where the header says (at the end, or where the next song or a tag
+        // begins), as checking the byte count costs nothing.
+        const std::uint64_t songEnd = first->pos + infoFrame->bytes;
+        if (infoFrame->frames > 0 && infoFrame->bytes > static_cast<std::uint64_t>(head.length) &&
+            songEnd <= range.end && SongMayEndAt(src, songEnd, range.end)) {
+            frames = infoFrame->frames;
+            pos = songEnd;
+            info.fromHeader = true;
         }
     }
-    info.samples = info.frames * static_cast<std::uint64_t>(info.samplesPerFrame);
-    if (infoFrame && (infoFrame->delay || infoFrame->padding)) {
-        // A gapless decoder drops the encoder delay and its own (529 samples) at the
-        // start, and the padding less its delay where the header says the stream ends.
-        constexpr int kDecoderDelay = 529;
-        const std::uint64_t trim = static_cast<std::uint64_t>(
-            infoFrame->delay + (cutShort ? kDecoderDelay : infoFrame->padding));
-        if (trim < info.samples) info.samples -= trim;
+    // Every frame beyond, as libmpg123 reads them: where a frame ends, any header
+    // starts the next one (a joined song's Info frame plays as a frame of silence, a
+    // new format plays on); tags there are stepped over, and past damage the walk
+    // goes on at the next header that another of its stream follows.
+    double otherMs = 0;
+    while (pos < range.end) {
+        auto h = FrameAt(src, pos, range.end, stream, false, 0);
+        if (!h) h = FrameAt(src, pos, range.end, stream, true, 0);
+        if (h) {
+            if (h->sampleRate == head.sampleRate && h->samplesPerFrame == head.samplesPerFrame) {
+                ++frames;
+            } else {
+                ++otherFrames;
+                otherMs += h->samplesPerFrame * 1000.0 / h->sampleRate;
+            }
+            pos += h->length;
+            continue;
+        }
+        if (const std::uint64_t tag = Id3v2Size(src, pos)) {
+            pos += tag;
+            continue;
+        }
+        if (StartsWith(src.read(pos, 3), "TAG")) {
+            pos += 128;
+            continue;
+        }
+        const auto next = FindFrame(src, pos, range.end, stream, 1);
+        if (!next) break;
+        pos = next->pos;
     }
+    info.frames = frames + otherFrames;
     if (info.frames == 0) return {};
+    const auto spf = static_cast<std::uint64_t>(head.samplesPerFrame);
+    std::uint64_t samples = frames * spf;
+    if (infoFrame && infoFrame->frames > 0) {
+        // libmpg123's gapless decode drops the encoder delay and its own (529 samples)
+        // from the start, and cuts the frame where the header's song ends after the
+        // padding less its delay; frames past that one play whole, those of joined songs.
+        constexpr std::uint64_t kDecoderDelay = 529;
+        const std::uint64_t begin = static_cast<std::uint64_t>(infoFrame->delay) + kDecoderDelay;
+        const std::uint64_t end =
+            infoFrame->frames * spf + kDecoderDelay -
+            std::min<std::uint64_t>(infoFrame->frames * spf,
+                                    static_cast<std::uint64_t>(infoFrame->padding));
+        const std::uint64_t lastFrame = end / spf, keptOfLast = end % spf;
+        std::uint64_t trim = begin;
+        if (keptOfLast != 0 && info.frames > lastFrame) trim += spf - keptOfLast;
+        samples -= std::min(samples, trim);
+    }
+    info.samples = samples;
+    info.otherMs = otherMs;
     return info;
 }
 

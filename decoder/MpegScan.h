@@ -1,6 +1,8 @@
-// Song length from MPEG audio frame headers, without decoding: tags are stepped over,
-// a Xing/Info (with its LAME extension) or VBRI header is believed, and otherwise every
-// frame header is walked. Pure functions over a ByteSource, so they are easy to fuzz.
+// Song length from MPEG audio frame headers, without decoding, as libmpg123's gapless
+// decode puts the song out: tags are stepped over, a Xing/Info header (with its LAME
+// extension) is believed as far as the file agrees with it, and every frame beyond is
+// walked, through joined songs, free format and changes of format. Pure functions over
+// a ByteSource, so they are easy to fuzz.
 #pragma once
 
 #include "ByteSource.h"
@@ -11,22 +13,24 @@
 namespace mp3 {
 
 struct FrameHeader {
-    int version = 0; // 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG-2.5
-    int layer = 0;   // 1, 2 or 3
-    int bitrateKbps = 0;
+    int version = 0;     // 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG-2.5
+    int layer = 0;       // 1, 2 or 3
+    int bitrateKbps = 0; // 0: free format
     int sampleRate = 0;
     int channels = 0;
     int samplesPerFrame = 0;
-    int length = 0; // bytes, header included
+    int padding = 0; // bytes the padding bit adds
+    int length = 0;  // bytes, header included; 0 for free format (the stream tells)
 
-    // Frames of one stream keep version, layer and sample rate.
+    bool freeFormat() const { return bitrateKbps == 0; }
+    // Frames of one stream keep version, layer, sample rate and free format.
     bool sameStream(const FrameHeader& other) const {
-        return version == other.version && layer == other.layer && sampleRate == other.sampleRate;
+        return version == other.version && layer == other.layer && sampleRate == other.sampleRate &&
+               freeFormat() == other.freeFormat();
     }
 };
 
 // The header starting at p (4 bytes), or nothing when it is not a frame header.
-// Free-format frames (bitrate index 0) are not taken.
 std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* p);
 
 // Where the audio lies: after the ID3v2 tags at the start, before the APE, Lyrics3
@@ -37,16 +41,19 @@ struct AudioRange {
 };
 AudioRange FindAudioRange(ByteSource& src);
 
+// Rate, channels and frame size are the first frame's; samples counts the frames at
+// that rate and frame size.
 struct SongInfo {
-    std::uint64_t samples = 0; // per channel, as a gapless decoder puts them out
-    std::uint64_t frames = 0;  // audio frames
+    std::uint64_t samples = 0; // per channel, as libmpg123's gapless decode puts them out
+    std::uint64_t frames = 0;  // audio frames, of every format
     int sampleRate = 0;
     int channels = 0;
     int samplesPerFrame = 0;
-    bool fromHeader = false; // counted by a Xing/Info or VBRI header, not walked
+    bool fromHeader = false; // the first song's frames counted by its Xing/Info header
+    double otherMs = 0;      // the length of the frames at other sample rates
 
     bool valid() const { return sampleRate > 0 && frames > 0; }
-    double lengthMs() const { return valid() ? samples * 1000.0 / sampleRate : 0.0; }
+    double lengthMs() const { return valid() ? samples * 1000.0 / sampleRate + otherMs : 0.0; }
     double unitMs() const { return valid() ? samplesPerFrame * 1000.0 / sampleRate : 0.0; }
 };
 

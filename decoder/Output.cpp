@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <thread>
@@ -130,8 +131,9 @@ public:
 };
 
 // A WAV file of everything played, unpaced. The header is kept up to date after every
-// write, so the file is complete whenever a song has ended. A new format starts the
-// file again.
+// write, so the file is complete whenever a song has ended. A WAV file holds one
+// format: at a change, what was written so far is kept as PATH.1 (then PATH.2, ...)
+// and PATH starts again.
 class WavSink final : public Sink {
 public:
     explicit WavSink(std::string path) : path_(std::move(path)) {}
@@ -140,8 +142,14 @@ public:
     }
     bool start(const Format& format) override {
         if (fd_ >= 0 && format == format_) return true;
-        if (fd_ < 0) fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0 || ftruncate(fd_, 0) != 0) return false;
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+            const std::string kept = path_ + "." + std::to_string(++parts_);
+            if (std::rename(path_.c_str(), kept.c_str()) != 0) return false;
+        }
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0) return false;
         format_ = format;
         dataBytes_ = 0;
         return writeHeader();
@@ -190,6 +198,7 @@ private:
 
     std::string path_;
     int fd_ = -1;
+    int parts_ = 0; // kept before the current format
     Format format_;
     std::uint64_t dataBytes_ = 0;
 };
@@ -236,6 +245,13 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
     std::unique_lock lock(mutex_);
+    if (!queue_.empty() && !queue_.back().sealed &&
+        (queue_.back().setting != setting || !(queue_.back().format == format))) {
+        // Another format or setting: the block so far may go, and the device thread,
+        // waiting for it to fill, must hear so before anything waits for it.
+        queue_.back().sealed = true;
+        changed_.notify_all();
+    }
     // Up to four blocks queued; a full queue waits until the device has taken three,
     // so that the playback wakes once for several blocks.
     if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
@@ -249,11 +265,8 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
         }
         if (stopped_ && stopped_()) return true;
     }
-    if (queue_.empty() || queue_.back().sealed || queue_.back().setting != setting ||
-        !(queue_.back().format == format)) {
-        if (!queue_.empty()) queue_.back().sealed = true;
+    if (queue_.empty() || queue_.back().sealed)
         queue_.push_back(Block{setting, format, {}, 0, false});
-    }
     Block& b = queue_.back();
     b.pcm.insert(b.pcm.end(), data, data + samples * frameBytes);
     b.samples += samples;

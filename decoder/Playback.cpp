@@ -20,6 +20,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace mp3 {
 namespace {
@@ -163,28 +164,52 @@ private:
 };
 
 // Tells the window what the listener has heard of this song: the start once, then
-// every 16 frames.
+// every MP3_PROGRESS_FRAMES position units. A unit is the length of the song's first
+// frame; after a change of sample rate inside the song the units go on counting the
+// time heard, so that the player's countdown still ends with the song.
 class Progress {
 public:
-    Progress(Output& out, HWND window, int samplesPerFrame)
-        : out_(out), window_(window), samplesPerFrame_(samplesPerFrame), start_(out.queuedEnd()) {}
+    Progress(Output& out, HWND window, const Format& format, int samplesPerFrame)
+        : out_(out), window_(window), samplesPerFrame_(samplesPerFrame) {
+        parts_.push_back({out.queuedEnd(), format.rate, 0});
+    }
+    // Lease holder only: the samples queued from now on are in this format.
+    void follow(const Format& format) {
+        if (format.rate == parts_.back().rate) return;
+        const std::uint64_t at = out_.queuedEnd();
+        parts_.push_back({at, format.rate, AtFirstRate(at)});
+    }
     void update() {
         if (!started_) {
             PostMessageA(window_, MP3_MSG_STARTED, 0, 0);
             started_ = true;
         }
-        const std::uint64_t heard = out_.heardEnd();
-        const std::uint64_t own = heard > start_ ? heard - start_ : 0;
-        const std::uint64_t frames = own / static_cast<std::uint64_t>(samplesPerFrame_);
-        for (; nextMark_ <= frames; nextMark_ += MP3_PROGRESS_FRAMES)
+        const std::uint64_t units =
+            AtFirstRate(out_.heardEnd()) / static_cast<std::uint64_t>(samplesPerFrame_);
+        for (; nextMark_ <= units; nextMark_ += MP3_PROGRESS_FRAMES)
             PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
     }
 
 private:
+    struct Part {
+        std::uint64_t begin; // stream position
+        long rate;
+        std::uint64_t before; // samples at the first rate heard before it
+    };
+    // The song's samples heard up to a stream position, counted at the first rate.
+    std::uint64_t AtFirstRate(std::uint64_t position) const {
+        if (position <= parts_.front().begin) return 0;
+        auto part = parts_.rbegin();
+        while (part->begin > position) ++part;
+        const auto rate = static_cast<std::uint64_t>(part->rate);
+        const auto first = static_cast<std::uint64_t>(parts_.front().rate);
+        return part->before + (position - part->begin) * first / rate;
+    }
+
     Output& out_;
     HWND window_;
     int samplesPerFrame_;
-    std::uint64_t start_; // the stream position where this song begins
+    std::vector<Part> parts_; // one for each sample rate in turn, the song's start first
     bool started_ = false;
     std::uint64_t nextMark_ = MP3_PROGRESS_FRAMES;
 };
@@ -225,8 +250,9 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     Output& out = Output::Instance();
     const Lease lease(out, stopped);
     if (!lease.held()) return true;
-    Progress progress(out, window, decoder.samplesPerFrame());
+    Progress progress(out, window, decoder.format(), decoder.samplesPerFrame());
     do {
+        progress.follow(decoder.format());
         if (!out.play(setting, decoder.format(), data, bytes)) break;
         progress.update();
         if (stopped()) break;

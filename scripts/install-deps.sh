@@ -10,8 +10,9 @@ packages=(
   libmpg123-dev libout123-0 libmpg123-0 mpg123
   libgtest-dev googletest libgmock-dev
   xvfb xauth openbox xdotool x11-utils
-  pulseaudio pulseaudio-utils sox libsox-fmt-mp3 lame python3 python3-numpy
+  pulseaudio pulseaudio-utils sox libsox-fmt-mp3 lame twolame ffmpeg python3 python3-numpy
   fonts-liberation imagemagick qt6-translations-l10n python3-pil
+  dpkg-dev file lintian
 )
 
 missing=()

@@ -48,6 +48,14 @@ const Song& Get(const std::string& name) {
     throw std::runtime_error("no test song " + name);
 }
 
+std::vector<std::string> Corpus() {
+    Songs(); // makes them
+    std::ifstream index(kDir + "/corpus.txt");
+    std::vector<std::string> paths;
+    for (std::string name; index >> name;) paths.push_back(kDir + "/corpus/" + name);
+    return paths;
+}
+
 std::string Broken(const std::string& name) {
     return std::string(ZAMPOLO_SOURCE_DIR) + "/tests/decoder/data/" + name;
 }
@@ -58,8 +66,8 @@ std::string TempDir() {
     return dir;
 }
 
-Pcm Decode(const std::string& path) {
-    Pcm pcm;
+std::vector<Pcm> DecodeParts(const std::string& path) {
+    std::vector<Pcm> parts;
     mpg123_handle* mh = mpg123_new(nullptr, nullptr);
     mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_QUIET, 0.0);
     mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0.0);
@@ -76,21 +84,32 @@ Pcm Decode(const std::string& path) {
             std::size_t bytes = 0;
             const int r = mpg123_decode_frame(mh, &frame, &audio, &bytes);
             if (r == MPG123_NEW_FORMAT) {
+                Pcm next;
                 int encoding = 0;
-                mpg123_getformat(mh, &pcm.rate, &pcm.channels, &encoding);
-            } else if (r == MPG123_OK) {
-                const std::size_t n = pcm.samples.size();
-                pcm.samples.resize(n + bytes / 2);
-                std::memcpy(pcm.samples.data() + n, audio, bytes / 2 * 2);
+                mpg123_getformat(mh, &next.rate, &next.channels, &encoding);
+                next.samplesPerFrame = mpg123_spf(mh);
+                if (parts.empty() || parts.back().rate != next.rate ||
+                    parts.back().channels != next.channels)
+                    parts.push_back(next);
+            } else if (r == MPG123_OK && !parts.empty()) {
+                auto& samples = parts.back().samples;
+                const std::size_t n = samples.size();
+                samples.resize(n + bytes / 2);
+                std::memcpy(samples.data() + n, audio, bytes / 2 * 2);
             } else if (r == MPG123_DONE) {
                 break;
-            } else {
+            } else if (r != MPG123_OK) {
                 ++errors;
             }
         }
     }
     mpg123_delete(mh);
-    return pcm;
+    return parts;
+}
+
+Pcm Decode(const std::string& path) {
+    const auto parts = DecodeParts(path);
+    return parts.empty() ? Pcm{} : parts.front();
 }
 
 Pcm ReadWav(const std::string& path) {
@@ -110,6 +129,17 @@ Pcm ReadWav(const std::string& path) {
     pcm.samples.resize(data / 2);
     std::memcpy(pcm.samples.data(), bytes.data() + 44, data / 2 * 2);
     return pcm;
+}
+
+std::vector<Pcm> ReadWavParts(const std::string& path) {
+    std::vector<Pcm> parts;
+    for (int n = 1;; ++n) {
+        Pcm part = ReadWav(path + "." + std::to_string(n));
+        if (part.channels == 0) break;
+        parts.push_back(std::move(part));
+    }
+    parts.push_back(ReadWav(path));
+    return parts;
 }
 
 } // namespace fixtures

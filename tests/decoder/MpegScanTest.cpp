@@ -82,12 +82,19 @@ TEST(FrameHeader, ReadsFieldsAndRefusesReservedValues) {
     EXPECT_EQ(h2->samplesPerFrame, 576);
     EXPECT_EQ(h2->length, 209);
 
+    // Free format: the size is the stream's, found from the distance between headers.
+    const std::uint8_t freeFormat[] = {0xFF, 0xFB, 0x02, 0x64};
+    const auto free = mp3::ParseFrameHeader(freeFormat);
+    ASSERT_TRUE(free);
+    EXPECT_TRUE(free->freeFormat());
+    EXPECT_EQ(free->padding, 1);
+    EXPECT_EQ(free->length, 0);
+
     const std::uint8_t reservedVersion[] = {0xFF, 0xEB, 0x90, 0x64};
     const std::uint8_t badBitrate[] = {0xFF, 0xFB, 0xF0, 0x64};
-    const std::uint8_t freeFormat[] = {0xFF, 0xFB, 0x00, 0x64};
     const std::uint8_t badRate[] = {0xFF, 0xFB, 0x9C, 0x64};
     const std::uint8_t noSync[] = {0xFF, 0x1B, 0x90, 0x64};
-    for (const auto* p : {reservedVersion, badBitrate, freeFormat, badRate, noSync})
+    for (const auto* p : {reservedVersion, badBitrate, badRate, noSync})
         EXPECT_FALSE(mp3::ParseFrameHeader(p));
 }
 

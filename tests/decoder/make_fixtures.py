@@ -1,11 +1,16 @@
 #!/usr/bin/python3
-"""Makes the decoder's test songs with sox and lame into DIR (idempotent).
+"""Makes the decoder's test songs with sox, lame, ffmpeg and twolame into DIR
+(idempotent).
 
   make_fixtures.py DIR
 
 Each song is a tone of its own frequency. DIR/fixtures.txt lists one song a line:
 name rate channels samples header, where samples is what sox made (the encoder's
 input) and header tells whether the file starts with a Xing/Info frame.
+
+DIR/corpus.txt names the files as people have them, one a line: songs joined end to
+end, free format, a change of format inside a file, large tags, leading junk. They
+are only ever compared with libmpg123's own decode.
 """
 import os
 import struct
@@ -37,6 +42,63 @@ def make_song(dir, name, secs, tone, rate, channels, opts):
     return round(secs * rate)
 
 
+# The corpus: tones (name, seconds, Hz, rate, channels), their encodings (output,
+# command), then the files made of those.
+TONES = [("t44", 1.0, 392, 44100, 2), ("t44b", 1.3, 494, 44100, 2), ("t22", 0.8, 587, 22050, 1),
+         ("t48", 0.9, 740, 48000, 2)]
+FF = "ffmpeg -nostdin -v error -y -i t44b.wav"
+ENCODINGS = [
+    ("cbr.mp3", "lame -b 128 t44.wav"), ("vbr.mp3", "lame -V 4 t44b.wav"),
+    ("cbr_t.mp3", "lame -b 128 -t t44.wav"), ("vbr_t.mp3", "lame -V 4 -t t44b.wav"),
+    ("m22.mp3", "lame -b 48 -m m t22.wav"), ("s48.mp3", "lame -b 160 t48.wav"),
+    ("tagged.mp3", "lame -V 3 --tt Canción --ti cover.png --add-id3v2 t44b.wav"),
+    ("free_lame.mp3", "lame --freeformat -b 200 t44b.wav"),
+    ("free_twolame.mp2", "twolame --freeformat -b 200 t48.wav"),
+    ("twolame.mp2", "twolame -b 192 t48.wav"), ("lavc.mp3", FF + " -c:a libmp3lame -q:a 2"),
+    ("sox.mp3", "sox t48.wav"),
+] + [(f"id3v2{v}_cover.mp3", FF + " -i cover.png -map 0 -map 1 -c:a libmp3lame -b:a 160k "
+      f"-c:v copy -id3v2_version {v} -write_id3v1 1 -metadata title=Canción") for v in "34"]
+JOINED = {"joined_headers.mp3": ["cbr.mp3", "vbr.mp3", "cbr.mp3"],
+          "joined_noheaders.mp3": ["cbr_t.mp3", "vbr_t.mp3"],
+          "joined_mixed.mp3": ["vbr_t.mp3", "cbr.mp3", "lavc.mp3"],
+          "joined_rates.mp3": ["cbr.mp3", "m22.mp3", "s48.mp3", "vbr.mp3"],
+          "joined_tagged.mp3": ["tagged.mp3", "tagged.mp3"]}
+KEPT = ["free_lame.mp3", "free_twolame.mp2", "twolame.mp2", "sox.mp3", "id3v23_cover.mp3",
+        "id3v24_cover.mp3"]
+
+
+def corpus(dir):
+    """Makes the corpus in dir; returns the file names."""
+    def run(command, *more):
+        quiet = ["--quiet"] if command.startswith(("lame", "twolame")) else []
+        argv = command.split()
+        subprocess.run(argv[:1] + quiet + argv[1:] + list(more), check=True, cwd=dir,
+                       stdin=subprocess.DEVNULL)
+
+    def read(name):
+        with open(os.path.join(dir, name), "rb") as f:
+            return f.read()
+
+    # A cover of noise: large, and full of bytes that look like frame headers.
+    run("ffmpeg -nostdin -v error -f lavfi -i nullsrc=s=400x400,geq=r=random(1)*255:"
+        "g=random(2)*255:b=random(3)*255 -frames:v 1 cover.png")
+    for name, secs, freq, rate, channels in TONES:
+        run(f"sox -n -r {rate} -c {channels} -b 16 {name}.wav synth {secs} sine {freq} vol 0.5")
+    for name, command in ENCODINGS:
+        run(command, name)
+    made = dict((name, b"".join(map(read, parts))) for name, parts in JOINED.items())
+    made["tail_tags.mp3"] = read("cbr.mp3") + ape("Canción") + id3v1("Cancion")
+    junk = bytes((i * 7919 + (i >> 5) * 31) & 0xFF for i in range(6000))
+    made["leading_junk.mp3"] = junk + read("cbr.mp3")
+    for name, data in made.items():
+        with open(os.path.join(dir, name), "wb") as f:
+            f.write(data)
+    for entry in os.listdir(dir):
+        if entry not in made and entry not in KEPT:
+            os.remove(os.path.join(dir, entry))
+    return sorted(list(made) + KEPT)
+
+
 def id3v2(title):
     frame = b"\x03" + title.encode("latin-1")
     body = b"TIT2" + struct.pack(">I", len(frame)) + b"\0\0" + frame + b"\0" * 300  # padding
@@ -60,7 +122,7 @@ def id3v1(title):
 def main():
     dir = sys.argv[1]
     index = os.path.join(dir, "fixtures.txt")
-    if os.path.exists(index):
+    if os.path.exists(index) and os.path.exists(os.path.join(dir, "corpus.txt")):
         return
     os.makedirs(dir, exist_ok=True)
     tmp = tempfile.mkdtemp(dir=dir)
@@ -75,7 +137,13 @@ def main():
         f.write(id3v2("Canción") + id3v2("Otra") + audio + ape("Canción") + id3v1("Cancion"))
     for entry in os.listdir(tmp):
         os.replace(os.path.join(tmp, entry), os.path.join(dir, entry))
+    files = corpus(tmp)
+    os.makedirs(os.path.join(dir, "corpus"), exist_ok=True)
+    for entry in files:
+        os.replace(os.path.join(tmp, entry), os.path.join(dir, "corpus", entry))
     os.rmdir(tmp)
+    with open(os.path.join(dir, "corpus.txt"), "w") as f:
+        f.write("\n".join(files) + "\n")
     with open(index + ".part", "w") as f:
         f.write("\n".join(lines) + "\n")
     os.replace(index + ".part", index)  # last: its presence means the set is complete

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# run.sh BUILD_DIR SECONDS: seeds made with sox and lame, then each fuzz target for
-# half the seconds. Fails on a crash, a leak, a hang (-timeout) or runaway memory.
+# run.sh BUILD_DIR SECONDS: seeds made with sox and lame, and the decoder tests' songs
+# and files as people have them (made into the build tree as the tests make them),
+# then each fuzz target for half the seconds. Fails on a crash, a leak, a hang
+# (-timeout) or runaway memory.
 set -euo pipefail
 build=${1:?usage: run.sh BUILD_DIR SECONDS}; seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,6 +21,11 @@ if [ -z "$(ls -A "$corpus")" ]; then
   mkdir -p "$corpus"
   rm -rf "$tmp"
 fi
+# Made once and kept, as the tests keep them; an older corpus gains them too.
+fixtures=$build/tests/decoder/fixtures
+mkdir -p "$build/tests/decoder"
+flock "$fixtures.lock" /usr/bin/python3 "$here/../decoder/make_fixtures.py" "$fixtures"
+cp "$fixtures/"*.mp3 "$fixtures/corpus/"* "$corpus/"
 half=$(( seconds / 2 ))
 common=(-max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1
