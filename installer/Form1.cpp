@@ -19,6 +19,7 @@ Form1::Form1()
             .BackColor = RGB(192, 255, 192),
             .Icon = u":/images/pen.ico"}) {
     Command1.Click = [this] { Command1_Click(); };
+    List2.AccessibleName = u"Archivos"; // for screen readers; the button reads its caption
 }
 
 void Form1::Form_Load() {

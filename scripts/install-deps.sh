@@ -12,6 +12,7 @@ packages=(
   xvfb xauth openbox xdotool x11-utils
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3 lame twolame ffmpeg python3 python3-numpy
   fonts-liberation imagemagick qt6-translations-l10n python3-pil
+  dbus-daemon dbus-bin playerctl at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   dpkg-dev file lintian
 )
 

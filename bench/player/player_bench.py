@@ -4,9 +4,11 @@ in the same run, and their ratio. Prints a table; passes or fails nothing.
 
   player_bench.py --dist BUILD/dist --work DIR [--cpu-seconds 30] [--idle-seconds 10]
 
-zampoplay runs in a private X display (Xvfb and openbox) and is used through real
-clicks; both players sound into the same private PulseAudio null sink, whose
-monitor is recorded. Songs are tones, so each is found in the recording.
+zampoplay runs in a private X display (Xvfb and openbox) with a private session
+bus, so that it serves the media remotes (MPRIS) as on a desktop, and is used
+through real clicks; both players sound into the same private PulseAudio null sink,
+whose monitor is recorded. Songs are tones, so each is found in the recording. The
+last rows set zampoplay with the bus beside zampoplay without one, in the same run.
 """
 import argparse
 import glob
@@ -123,39 +125,23 @@ class Bench:
         self.our_rss = self.their_rss = self.fresh_rss = self.our_anon = 0.0
 
     # -- the player --------------------------------------------------------
-    def start_player(self):
+    def start_player(self, bus=True):
         """(process, window, seconds from the start to the window shown)."""
         before = self.clients.count()
         t0 = time.monotonic()
-        p = self.s.spawn("zampoplay", [os.path.join(self.dist, "zampoplay")], cwd=self.work)
+        env = {k: v for k, v in self.s.env.items() if bus or not k.startswith("DBUS_")}
+        p = self.s.spawn("zampoplay", [os.path.join(self.dist, "zampoplay")], cwd=self.work,
+                         env=env)
         shown = e2e.wait_for(lambda: self.clients.grew_after(t0, before), 10, 0.005,
                              "the player's window")
         wid = self.x.wait_window(r"^Zampolo 1\.0 - ")
         return p, wid, shown - t0
 
     def close_player(self, p, wid):
-        fx, fy, fw, fh = self.x.geometry(self.x.frame(wid))
-        for _ in range(2):  # the first close only stops a list that plays
-            if p.poll() is not None:
-                break
-            self.x.click_at(fx + fw - 12, fy + 10)
-            try:
-                p.wait(1.5)
-            except subprocess.TimeoutExpired:
-                pass
-        check(p.poll() is not None, "zampoplay did not end on two closes")
+        self.x.close_twice(p, wid)
 
     def choose(self, wid, folder):
-        self.x.click_control(wid, *FOLDER)
-        dlg = self.x.wait_window("^Selecciona la carpeta$")
-        self.x.activate(dlg)
-        self.x.type(folder)
-        self.x.key("Return")
-        try:
-            self.x.wait_gone(dlg, 2)
-        except Failure:
-            self.x.key("Return")
-            self.x.wait_gone(dlg, 3)
+        self.x.choose_folder(wid, folder)
 
     # -- the figures -------------------------------------------------------
     def startup(self, runs=5):
@@ -322,6 +308,29 @@ class Bench:
         self.row("idle wake-ups per second, after a stop [mpg123 -R]", stopped[1], theirs[1],
                  note=f"over {secs:.0f} s each")
 
+    def session_bus(self, runs=2):
+        """Idle wake-ups and peak memory with the media remotes' service and without."""
+        figures = {}
+        for bus in (True, False) * runs:
+            p, wid, _ = self.start_player(bus)
+            time.sleep(1.0)
+            w0, t0 = switches(p.pid), time.monotonic()
+            time.sleep(self.args.idle_seconds)
+            wakes = (switches(p.pid) - w0) / (time.monotonic() - t0)
+            self.choose(wid, self.many)
+            self.x.click_control(wid, *PLAY)
+            time.sleep(1.5)
+            self.x.click_control(wid, *STOP)
+            time.sleep(0.3)
+            figures.setdefault(bus, []).append((wakes, peak_rss_mb(p.pid)))
+            self.close_player(p, wid)
+        self.row("idle wake-ups per second, just started [no session bus]",
+                 max(f[0] for f in figures[True]), max(f[0] for f in figures[False]),
+                 note=f"over {self.args.idle_seconds:.0f} s, worst of {runs} each")
+        self.row("peak resident memory (MB), 1,000 songs [no session bus]",
+                 max(f[1] for f in figures[True]), max(f[1] for f in figures[False]),
+                 note=f"worst of {runs} each, alternating, in this run")
+
     def memory(self):
         self.row("peak resident memory (MB), 1,000 songs", self.our_rss, self.their_rss,
                  note=f"target <= 40 MB; zampoplay just started {self.fresh_rss:.1f} MB, "
@@ -337,10 +346,11 @@ class Bench:
             self.s = s
             s.start_display()
             s.start_audio()
+            s.start_bus()
             self.x = e2e.X(s)
             self.clients = ClientWatch(s)
             for step in (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
-                         self.memory):
+                         self.memory, self.session_bus):
                 print(f"{step.__name__} ...", file=sys.stderr)
                 step()
         width = max(len(r[0]) for r in self.rows)

@@ -135,6 +135,13 @@ Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> n
       Visible([this] { return !native_->widget->isHidden(); },
               [this](const bool& v) { native_->widget->setVisible(v); }),
       TabIndex([this] { return tabIndex_; }, [this](const Integer& v) { tabIndex_ = v; }),
+      ToolTipText([this] { return FromQString(native_->widget->toolTip()); },
+                  [this](const String& v) { native_->widget->setToolTip(ToQString(v)); }),
+      AccessibleName([this] { return FromQString(native_->widget->accessibleName()); },
+                     [this](const String& v) {
+                         named_ = true;
+                         native_->widget->setAccessibleName(ToQString(v));
+                     }),
       form_(*form), native_(std::move(native)), left_(look.Left), top_(look.Top),
       width_(look.Width), height_(look.Height), tabIndex_(look.TabIndex) {
     QWidget& w = *native_->widget;
@@ -163,6 +170,7 @@ CommandButton::CommandButton(Form* form, const Look& look)
                   QLabel* caption = As<detail::ButtonWidget>(*this).caption;
                   caption->setText(ToQString(v));
                   caption->setVisible(!v.empty());
+                  if (!named_) native_->widget->setAccessibleName(ToQString(v));
               }),
       Value([] { return false; },
             [this](const bool& v) {
@@ -333,7 +341,10 @@ PictureBox::PictureBox(Form* form, const Look& look)
       ScaleHeight([this] {
           return static_cast<Single>(As<PictureWidget>(*this).image.height() *
                                      detail::kTwipsPerPixel);
-      }) {
+      }),
+      AccessibleRole(
+          [this] { return Integer(native_->widget->property(detail::kRole).toInt()); },
+          [this](const Integer& v) { native_->widget->setProperty(detail::kRole, int(v)); }) {
     auto& w = As<PictureWidget>(*this);
     foreColor_ = look.ForeColor;
     backColor_ = look.BackColor;
@@ -359,5 +370,19 @@ void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     painter.setPen(QPen(ToQColor(color, w.fore), 0));
     painter.drawLine(px(x1), px(y1), px(x2), px(y2));
     w.update();
+}
+
+bool detail::IsPictureBox(const QWidget* widget) {
+    return dynamic_cast<const PictureWidget*>(widget);
+}
+
+double detail::DrawnPercent(const QWidget* widget) {
+    const auto* w = dynamic_cast<const PictureWidget*>(widget);
+    if (!w || w->image.width() == 0) return 0;
+    const QRgb back = w->back.rgb();
+    for (int x = w->image.width() - 1; x >= 0; --x)
+        for (int y = 0; y < w->image.height(); ++y)
+            if (w->image.pixel(x, y) != back) return 100.0 * (x + 1) / w->image.width();
+    return 0;
 }
 } // namespace runtime

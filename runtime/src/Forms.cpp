@@ -136,6 +136,7 @@ Form::Form(const FormLook& look)
                   Raise(err::kInvalidCall);
           }),
       native_(std::make_unique<detail::FormNative>()) {
+    detail::UseAccessibility();
     QWidget& w = native_->widget;
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;

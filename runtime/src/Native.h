@@ -47,5 +47,13 @@ QColor ToQColor(Long color, QColor fallback = {});
 // A picture from a Qt resource or file: error 53 when missing, 481 when unreadable.
 QPixmap LoadPixmap(const String& path);
 QString ToQString(const String& text);
+// Our accessibility for forms and controls; once the application exists.
+void UseAccessibility();
+// A picture box's AccessibleRole, kept on its widget for the accessibility factory.
+inline constexpr char kRole[] = "zampoloAccessibleRole";
+// How far from the left a picture box is drawn: the rightmost column inside its border
+// that holds anything but the background, as a percentage of its inner width.
+double DrawnPercent(const QWidget* widget);
+bool IsPictureBox(const QWidget* widget);
 String FromQString(const QString& text);
 } // namespace runtime::detail

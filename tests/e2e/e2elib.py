@@ -1,7 +1,7 @@
 """Shared pieces of the end-to-end tests and the player's benchmarks.
 
-A private X display (Xvfb with openbox) and a private PulseAudio server with a
-null sink, a recorder of the sink's monitor that knows when each sample sounded
+A private X display (Xvfb with openbox), a private PulseAudio server with a null
+sink, on request a private session bus (with the accessibility bus on it), a recorder of the sink's monitor that knows when each sample sounded
 on the monotonic clock, real input through xdotool, screenshots, songs made of
 distinct tones, and the analysis that finds the songs in a recording.
 
@@ -98,11 +98,12 @@ class Session:
         os.chmod(self.runtime, 0o700)
         self.procs = []  # (name, Popen), stopped in reverse order
         # The environment of every program started here: nothing of the user's
-        # home, display or sound server leaks in or is written to, and none of the
+        # home, display, sound server or session bus leaks in or is written to (no
+        # bus until start_bus), and none of the
         # programs' test settings (MP3_OUTPUT, ZAMPOLO_...) is inherited.
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("PULSE_", "QT_", "XDG_", "DISPLAY", "WAYLAND", "MP3_",
-                                    "ZAMPOLO_"))}
+                                    "ZAMPOLO_", "DBUS_", "AT_SPI_"))}
         env.update(HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
@@ -160,6 +161,41 @@ class Session:
         wait_for(lambda: self.run(["pactl", "info"], check_rc=False, rc_only=True) == 0,
                  10, 0.05, "the PulseAudio server")
         self.run(["pactl", "set-default-sink", SINK])
+
+    # -- session bus -----------------------------------------------------
+    def start_bus(self):
+        """A private session bus; the programs started from now on find it."""
+        r, w = os.pipe()
+        self.bus = self.spawn("dbus-daemon", [
+            "dbus-daemon", "--session", "--nofork", "--nopidfile",
+            "--address=unix:path=" + os.path.join(self.work, "session-bus"),
+            f"--print-address={w}"], pass_fds=(w,))
+        os.close(w)
+        with os.fdopen(r, "rb") as f:
+            address = f.readline().decode().strip()
+        check(address.startswith("unix:"), "dbus-daemon did not report its address")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+
+    def stop_bus(self):
+        """The bus goes away under the programs that use it; later ones find none."""
+        self.bus.terminate()
+        self.bus.wait(5)
+        del self.env["DBUS_SESSION_BUS_ADDRESS"]
+
+    def bus_names(self):
+        out = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                        "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"]).decode()
+        return re.findall(r'string "([^"]+)"', out)
+
+    def start_accessibility(self):
+        """The accessibility bus on the session bus, switched on as a screen reader
+        switches it on, so that the programs started from now on join it."""
+        self.spawn("at-spi-bus-launcher", ["/usr/libexec/at-spi-bus-launcher",
+                                           "--launch-immediately"])
+        wait_for(lambda: "org.a11y.Bus" in self.bus_names(), 10, 0.05, "the accessibility bus")
+        self.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                  "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status",
+                  "string:IsEnabled", "variant:boolean:true"])
 
     # -- programs --------------------------------------------------------
     def run(self, argv, check_rc=True, rc_only=False, timeout=20):
@@ -446,6 +482,35 @@ class X:
     def click_control(self, wid, left, top, width, height):
         """Click the middle of a control placed in twips."""
         return self.click(wid, (left + width // 2) // TWIPS, (top + height // 2) // TWIPS)
+
+    def choose_folder(self, wid, folder):
+        """The player's folder button, then the folder's path typed into the chooser,
+        which opens with the focus in its name field."""
+        self.click_control(wid, 120, 120, 615, 615)
+        dlg = self.wait_window("^Selecciona la carpeta$")
+        self.activate(dlg)
+        self.type(folder)
+        self.key("Return")
+        try:
+            self.wait_gone(dlg, 2)
+        except Failure:
+            self.key("Return")  # the first Return only went into the folder
+            self.wait_gone(dlg, 3)
+
+    def close_twice(self, p, wid):
+        """The close box until the program ends (the first close only stops a list
+        that plays); its exit status."""
+        fx, fy, fw, fh = self.geometry(self.frame(wid))
+        for _ in range(2):
+            if p.poll() is not None:
+                break
+            self.click_at(fx + fw - 12, fy + 10)
+            try:
+                p.wait(1.5)
+            except subprocess.TimeoutExpired:
+                pass
+        check(p.poll() is not None, "the program did not end on two closes")
+        return p.returncode
 
     def key(self, *keys):
         self.s.run(["xdotool", "key", "--clearmodifiers", *keys])

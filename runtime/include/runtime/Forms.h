@@ -50,6 +50,7 @@ inline constexpr Integer vbLeftJustify = 0, vbRightJustify = 1, vbCenter = 2; //
 inline constexpr Integer vbBSNone = 0, vbFixedSingle = 1, vbSizable = 2;      // BorderStyle
 inline constexpr Integer vbNormal = 0, vbMinimized = 1, vbMaximized = 2;      // WindowState
 inline constexpr Integer vbFormControlMenu = 0, vbFormCode = 1;               // UnloadMode
+inline constexpr Integer vbRoleDefault = 0, vbRoleProgressBar = 48; // PictureBox AccessibleRole
 
 struct FontSpec {
     String Name = {}; // empty: the form's font
@@ -101,6 +102,10 @@ public:
     Property<Single> Left, Top, Width, Height; // twips
     Property<bool> Enabled, Visible;
     Property<Integer> TabIndex;
+    // The tip shown while the pointer rests on the control, and the name screen readers
+    // give it (a button's caption until a name is set). Controls outside the form's
+    // client area are left out of what screen readers see.
+    Property<String> ToolTipText, AccessibleName;
 
     detail::Native& Native() const { return *native_; }
 
@@ -109,6 +114,7 @@ protected:
 
     Form& form_;
     std::unique_ptr<detail::Native> native_;
+    bool named_ = false; // AccessibleName was set
 
 private:
     void Place();
@@ -196,6 +202,9 @@ public:
     Property<bool> AutoRedraw;
     Property<Long> ForeColor, BackColor;
     ReadOnly<Single> ScaleWidth, ScaleHeight;
+    // vbRoleProgressBar: screen readers take the box for a progress bar whose value is
+    // how far from the left it is drawn.
+    Property<Integer> AccessibleRole;
     void Cls(); // erases to BackColor
     void Line(Single x1, Single y1, Single x2, Single y2, Long color = kDefaultColor);
 

@@ -1,0 +1,250 @@
+#!/usr/bin/python3
+"""zampoplay on a private session bus, steered through MPRIS by playerctl and dbus-send
+(what it announces collected by dbus-monitor, the sink recorded) and read through
+AT-SPI by pyatspi. (The player's own test runs it with no bus.)
+
+  desktop_e2e.py --dist BUILD/dist --work DIR    (exit 0 passed, 1 failed, 77 skipped)
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2elib as e2e  # noqa: E402
+from e2elib import check, Failure  # noqa: E402
+
+PLAY, MINIMISE = (720, 120, 615, 615), (6000, 120, 615, 615)
+SONGS = [("Alba.mp3", 349.0), ("Brisa.mp3", 466.0), ("Canción del río.mp3", 622.0),
+         ("Duna.mp3", 831.0)]
+SECONDS, HOLD_S = 4.0, 0.8
+PATH, PLAYER = "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Player"
+NAMES = {"Elegir carpeta", "Reproducir", "Siguiente", "Repetir", "Anterior", "Parar",
+         "Acerca de", "Minimizar"}
+# Run with the session's bus: the player's window as a screen reader sees it, after
+# pressing the button named in argv[1], if any, through its AT-SPI action.
+ATSPI = """
+import json, sys, pyatspi
+def get(f):
+    try:
+        return f()
+    except NotImplementedError:
+        return None
+win = [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "zampoplay"][0][0]
+for c in [c for c in win if c.name in sys.argv[1:]]:
+    act = c.queryAction()
+    act.doAction([i for i in range(act.nActions) if act.getName(i) == "Press"][0])
+print(json.dumps([{"role": c.getRoleName(), "name": c.name, "tip": c.description,
+                   "text": get(lambda: c.queryText().getText(0, -1)),
+                   "value": get(lambda: c.queryValue().currentValue)} for c in win]))
+"""
+
+
+def playerctl(s, *args, name="zampoplay"):
+    p = subprocess.run(["playerctl", "-p", name, *args], env=s.env, stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL, timeout=10)
+    return p.stdout.decode().strip() if p.returncode == 0 else None
+
+
+def call(s, member, interface=PLAYER, name="zampoplay", *args):
+    out = s.run(["dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2." +
+                 name, PATH, f"{interface}.{member}", *args]).decode()
+    return time.monotonic(), out
+
+
+class Announcements:
+    """What the player announces (PropertiesChanged), through dbus-monitor."""
+
+    def __init__(self, s):
+        self.text = ""
+        rule = f"type='signal',sender='org.mpris.MediaPlayer2.zampoplay',path='{PATH}'"
+        self.proc = s.spawn("dbus-monitor", ["dbus-monitor", "--session", rule],
+                            stdout=subprocess.PIPE)
+        threading.Thread(target=lambda: [self.add(line) for line in self.proc.stdout],
+                         daemon=True).start()
+        # A monitor loses its own name once it watches.
+        e2e.wait_for(lambda: "member=NameLost" in self.text, 5, 0.02, "dbus-monitor")
+
+    def add(self, line):
+        self.text += line.decode("utf-8", "replace")
+
+    def values(self, prop, kind=r'string "([^"]*)"'):
+        return re.findall(rf'string "{prop}"\s*variant\s+{kind}', self.text)
+
+    def tracks(self):
+        return self.values("mpris:trackid", r'object path "([^"]+)"')
+
+
+def screen_reader(s, press=None):
+    """The window's controls as AT-SPI gives them: role, name, tip, text, value."""
+    p = subprocess.run([sys.executable, "-c", ATSPI, *([press] if press else [])], env=s.env,
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=20)
+    return json.loads(p.stdout) if p.returncode == 0 else []
+
+
+def run(args):
+    skip = e2e.check_tools(["dbus-daemon", "dbus-send", "dbus-monitor", "playerctl",
+                            "/usr/libexec/at-spi-bus-launcher"])
+    if skip:
+        return skip
+    zampoplay = os.path.join(os.path.abspath(args.dist), "zampoplay")
+    check(os.path.exists(zampoplay), f"no {zampoplay}: build it first")
+    work = e2e.fresh_folder(args.work)
+    folder = os.path.join(work, "canciones")
+    os.makedirs(folder)
+    for name, freq in SONGS:
+        e2e.make_song(os.path.join(folder, name), freq, SECONDS)
+    tones = dict(SONGS)
+    events = []  # (time, what, the song it must start, or None: no song starts)
+
+    with e2e.Session(work) as s:
+        s.start_display()
+        s.start_audio()
+        s.start_bus()
+        s.start_accessibility()
+        x = e2e.X(s)
+        rec = e2e.Recorder(s)
+        player = s.spawn("zampoplay", [zampoplay], cwd=work)
+        wid = x.wait_window(r"^Zampolo 1\.0 - ")
+        watch = e2e.TitleWatch(s, wid)
+        e2e.wait_for(lambda: "zampoplay" in (playerctl(s, "-l") or "").split(), 5, 0.05,
+                     "zampoplay in playerctl's list")
+        check(playerctl(s, "status") == "Stopped", "not Stopped before play")
+        said = Announcements(s)
+        for member in ("Play", "PlayPause", "Next", "Previous", "Stop"):
+            call(s, member)  # all disabled before a folder is chosen
+
+        # Eight named buttons with their tips, the time display and the progress bar; the
+        # working storage below the client area is not there. A press shows the About box.
+        e2e.wait_for(lambda: [c for c in screen_reader(s) if c["role"] == "push button"], 10,
+                     0.2, "the window in AT-SPI")
+        seen = screen_reader(s, "Acerca de")
+        buttons = {c["name"] for c in seen if c["role"] == "push button" and c["tip"] == c["name"]}
+        check(buttons == NAMES, f"buttons named {buttons}")
+        check(sorted(c["role"] for c in seen) == ["label", "progress bar"] + ["push button"] * 8,
+              f"controls seen: {seen}")
+        check({"role": "label", "name": "Tiempo restante", "tip": "", "text": "00:00",
+               "value": None} in seen and {"role": "progress bar", "name": "Progreso", "tip": "",
+                                           "text": None, "value": 0.0} in seen, f"seen: {seen}")
+        box = x.wait_window("^Zampolo$", 5)
+        x.activate(box)
+        x.key("Return")
+        x.wait_gone(box, 3)
+        x.choose_folder(wid, folder)
+
+        def started(what, t, want=None):
+            """The song a command started, announced and in the caption."""
+            n = len([e for e in events if e[2]])
+            e2e.wait_for(lambda: len(said.tracks()) > n, 5, 0.01, f"a song on {what}")
+            title = said.values("xesam:title")[-1]
+            check(want in (None, title), f"{what} started {title}, not {want}")
+            e2e.wait_for(lambda: watch.current() == title, 5, 0.01, f"{title} in the caption")
+            events.append((t, what, title))
+            return title
+
+        def command(what, want=None):
+            t = time.monotonic()
+            check(playerctl(s, what) is not None, f"playerctl {what} failed")
+            if want == "silence":
+                events.append((t, what, None))
+            else:
+                want = started(what, t, want)
+            time.sleep(HOLD_S)
+            return want
+
+        t, _ = x.click_control(wid, *PLAY)
+        first = started("the play click", t)
+        check(playerctl(s, "status") == "Playing", "not Playing after the play click")
+        check(playerctl(s, "metadata", "xesam:title") == first, "the title is not the caption")
+        url = "file://" + urllib.parse.quote(os.path.join(folder, first))
+        check(playerctl(s, "metadata", "xesam:url") == url, f"url is not {url}")
+        length = int(playerctl(s, "metadata", "mpris:length"))
+        check(abs(length - SECONDS * 1e6) < 50000, f"length {length} us")
+        get = ("Get", "org.freedesktop.DBus.Properties", "zampoplay", f"string:{PLAYER}")
+        p1 = int(re.findall(r"\d+", call(s, *get, "string:Position")[1])[-1])
+        time.sleep(0.5)
+        p2 = int(re.findall(r"\d+", call(s, *get, "string:Position")[1])[-1])
+        check(0 <= p1 < p2 <= length, f"position {p1} then {p2} us")
+        events.append((call(s, "Play")[0], "Play while playing", None))  # disabled
+        time.sleep(HOLD_S)
+        shown = {c["role"]: c for c in screen_reader(s)}
+        check(shown["label"]["text"] != "00:00" and shown["progress bar"]["value"] > 5,
+              f"while playing: {shown['label']}, {shown['progress bar']}")
+
+        # As the buttons do: next to the list's second song, previous back to the first.
+        second = command("next")
+        command("previous", first)
+        command("next", second)
+        command("stop", "silence")
+        check(playerctl(s, "status") == "Stopped", "not Stopped after stop")
+        command("play-pause")
+        command("play-pause", "silence")
+        command("play-pause")
+
+        # A second player takes the instance name; Quit ends it (two closes, the first
+        # enough while nothing plays). Raise restores the minimised window.
+        other = s.spawn("zampoplay-2", [zampoplay], cwd=work)
+        name = f"zampoplay.instance{other.pid}"
+        e2e.wait_for(lambda: name in (playerctl(s, "-l") or "").split(), 5, 0.05, name)
+        call(s, "Quit", "org.mpris.MediaPlayer2", name)
+        check(other.wait(5) == 0, "the second player did not end on Quit")
+        x.click_control(wid, *MINIMISE)
+        e2e.wait_for(lambda: x.state(wid) == "Iconic", 3, 0.02, "the window minimised")
+        call(s, "Raise", "org.mpris.MediaPlayer2")
+        e2e.wait_for(lambda: x.state(wid) == "Normal", 3, 0.02, "the window raised")
+
+        # The bus goes away: the list plays on to its next song.
+        song = watch.current()
+        s.stop_bus()
+        events.append((time.monotonic(), "bus gone", None))
+        e2e.wait_for(lambda: watch.current() != song, SECONDS + 3, 0.05, "the next song")
+        events[-1] = events[-1][:2] + (watch.current(),)
+        time.sleep(HOLD_S)
+        check(x.close_twice(player, wid) == 0, "the player did not end well")
+        rec.stop()
+
+    for log in ("zampoplay", "zampoplay-2"):
+        with open(os.path.join(work, log + ".log"), "rb") as f:
+            check(not f.read().strip(), f"{log} printed something")
+    # Each change announced once; one new track for every song started.
+    statuses, nexts = said.values("PlaybackStatus"), said.values("CanGoNext", r"boolean (\w+)")
+    check(statuses == ["Playing", "Stopped"] * 2 + ["Playing"], f"PlaybackStatus: {statuses}")
+    check(nexts == ["true", "false"] * 2 + ["true"], f"CanGoNext announced as {nexts}")
+    songs = [e[2] for e in events[:-1] if e[2]]  # not the one after the bus went
+    tracks = said.tracks()
+    check(said.values("xesam:title") == songs and len(set(tracks)) == len(tracks) == len(songs),
+          f"songs {songs}, tracks announced {tracks}")
+
+    # What sounded after each event: its song from the start, or no new song.
+    plays = e2e.plays(rec.x, tones, {n: SECONDS for n in tones})
+    early = rec.block_s + e2e.HOP / e2e.RATE
+    for i, (t, what, song) in enumerate(events):
+        until = events[i + 1][0] - early if i + 1 < len(events) else float("inf")
+        new = [p for p in plays if t - early <= rec.time_of(p["first"]) < until]
+        print(f"  {what:<20} {[p['song'] for p in new]}")
+        if song:
+            check([p["song"] for p in new] == [song] and new[0]["from_s"] < 0.2,
+                  f"{what}: expected {song} from its start, heard {new}")
+        else:
+            check(not new, f"{what}: a song started: {new}")
+        if what == "stop" or what == "play-pause" and not song:
+            check(not [p for p in plays if rec.time_of(p["first"]) < t < rec.time_of(p["last"])
+                       - 0.3], f"{what}: the song went on")
+    return 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--dist", required=True)
+    ap.add_argument("--work", required=True)
+    return run(ap.parse_args())
+
+
+if __name__ == "__main__":
+    e2e.main_guard(main)
