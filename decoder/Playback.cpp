@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -27,7 +28,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // mp3stop moves the generation on; a playback stops once the generation differs from
-// the one it began under. Never destroyed (playback threads are not joined).
+// the one it began under: the one mp3gettime stamped into its request, or else the
+// one at mp3play. Never destroyed (playback threads are not joined).
 class Stops {
 public:
     static Stops& Instance() {
@@ -35,6 +37,10 @@ public:
         return *stops;
     }
     std::uint64_t generation() const { return generation_.load(); }
+    // The generation in the record's 32 bits; never 0, which means "no stamp".
+    static std::int32_t stamp(std::uint64_t generation) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(generation % 0xFFFFFFFFu) + 1u);
+    }
     void stopAll() {
         {
             std::lock_guard lock(mutex_);
@@ -75,9 +81,12 @@ class SongFile {
 public:
     explicit SongFile(const char* ansiPath) {
         if (!ansiPath) return;
-        fd_ = platform::OpenFileA(ansiPath, O_RDONLY | O_CLOEXEC);
+        // Opened without blocking, so that a FIFO or a device fails at once instead of
+        // waiting in open() for a writer; a regular file is then read as usual.
+        fd_ = platform::OpenFileA(ansiPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         struct stat st {};
-        if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) ||
+                         fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)) {
             ::close(fd_);
             fd_ = -1;
         }
@@ -155,9 +164,9 @@ private:
 };
 
 // Tells the window what the listener has heard of this song: the start once, then
-// every 16 position units. A unit is the length of the song's first frame; after a
-// change of sample rate inside the song the units go on counting the time heard, so
-// that the player's countdown still ends with the song.
+// every MP3_PROGRESS_FRAMES position units. A unit is the length of the song's first
+// frame; after a change of sample rate inside the song the units go on counting the
+// time heard, so that the player's countdown still ends with the song.
 class Progress {
 public:
     Progress(Output& out, HWND window, const Format& format, int samplesPerFrame)
@@ -177,7 +186,7 @@ public:
         }
         const std::uint64_t units =
             AtFirstRate(out_.heardEnd()) / static_cast<std::uint64_t>(samplesPerFrame_);
-        for (; nextMark_ <= units; nextMark_ += 16)
+        for (; nextMark_ <= units; nextMark_ += MP3_PROGRESS_FRAMES)
             PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
     }
 
@@ -202,7 +211,24 @@ private:
     int samplesPerFrame_;
     std::vector<Part> parts_; // one for each sample rate in turn, the song's start first
     bool started_ = false;
-    std::uint64_t nextMark_ = 16;
+    std::uint64_t nextMark_ = MP3_PROGRESS_FRAMES;
+};
+
+// The output's lease for one playback, given back however the playback ends.
+class Lease {
+public:
+    Lease(Output& out, const std::function<bool()>& stopped)
+        : out_(out), held_(out.acquire(stopped)) {}
+    ~Lease() {
+        if (held_) out_.release();
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    bool held() const { return held_; }
+
+private:
+    Output& out_;
+    bool held_;
 };
 
 // Plays until the end or a stop; false when the file has no audio to play.
@@ -222,7 +248,8 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     if (!decoder.next(data, bytes)) return false;
 
     Output& out = Output::Instance();
-    if (!out.acquire(stopped)) return true;
+    const Lease lease(out, stopped);
+    if (!lease.held()) return true;
     Progress progress(out, window, decoder.format(), decoder.samplesPerFrame());
     do {
         progress.follow(decoder.format());
@@ -235,7 +262,6 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     out.waitTaken(out.queuedEnd(), stopped, [&] { progress.update(); });
     progress.update();
     if (stopped()) out.drop();
-    out.release();
     return true;
 }
 
@@ -245,9 +271,13 @@ void Play(const MP3REQUEST* request) {
     const std::uint64_t generation = Stops::Instance().generation();
     const HWND window = request ? request->WindowHandle : nullptr;
     const char* setting = std::getenv("MP3_OUTPUT");
+    // A stop after the mp3gettime that stamped the request is meant for this song too,
+    // even when it came before this thread got here: the song ends at once.
+    const std::int32_t stamp = request ? request->Reserved2 : 0;
+    const bool stoppedBefore = stamp != 0 && stamp != Stops::stamp(generation);
     try {
-        if (!PlayFile(request ? request->FileName : nullptr, window, generation,
-                      setting ? setting : ""))
+        if (!stoppedBefore && !PlayFile(request ? request->FileName : nullptr, window, generation,
+                                        setting ? setting : ""))
             WaitForFailureSlot(generation);
     } catch (...) {
         // Out of memory or the like: the song simply ends.
@@ -259,7 +289,8 @@ void StopAll() {
     Stops::Instance().stopAll();
 }
 
-void GetTime(const MP3REQUEST* request, double* lengthMs, double* unitMs) {
+void GetTime(MP3REQUEST* request, double* lengthMs, double* unitMs) {
+    if (request) request->Reserved2 = Stops::stamp(Stops::Instance().generation());
     if (!lengthMs || !unitMs) return;
     *lengthMs = 0;
     *unitMs = 0;

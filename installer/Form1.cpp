@@ -42,6 +42,9 @@ void Form1::FillFileList() {
 // Both entries, whatever is selected. No error is trapped: a failed copy or start
 // ends the program with the runtime's report, leaving what was done before.
 void Form1::Command1_Click() {
+    // A system directory that did not fit the buffer (its length comes back, nothing is
+    // written) or none at all names no folder: the targets would lie in the root.
+    if (SystemDirLength <= 0 || SystemDirLength >= Len(SystemDirBuffer)) Raise(err::kPathNotFound);
     for (Integer i = 0; i <= 1; ++i) {
         const String name = List2.List(i);
         const String source = App.Path + u"\\" + name;

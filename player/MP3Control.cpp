@@ -15,6 +15,11 @@ PlayRequest CurrentRequest;
 namespace {
 using runtime::Declare;
 
+// Songs started for CountedWindow whose end message has not come yet (each mp3play
+// posts exactly one). A request for another window starts a new count.
+HWND CountedWindow = nullptr;
+Long SongsPlaying = 0;
+
 const Declare<void(MP3REQUEST*)> mp3play{"MP3.DLL", "mp3play"};
 const Declare<void()> mp3stop{"MP3.DLL", "mp3stop"};
 const Declare<void(MP3REQUEST*, Double*, Double*)> mp3gettime{"MP3.DLL", "mp3gettime"};
@@ -41,9 +46,20 @@ void StartPlayback() {
     auto request = std::make_unique<AnsiRequest>(CurrentRequest);
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, PlaybackThread, request.get(), 0, &threadId);
-    if (!thread) return; // not noticed: no song plays and no end message follows
-    request.release();   // the thread owns it now
+    // No song plays and no end message will follow: the caller must know.
+    if (!thread) runtime::Raise(runtime::err::kOutOfMemory);
+    request.release(); // the thread owns it now
+    if (CurrentRequest.WindowHandle != CountedWindow) {
+        CountedWindow = CurrentRequest.WindowHandle;
+        SongsPlaying = 0;
+    }
+    SongsPlaying += 1;
     CloseHandle(thread);
+}
+
+Boolean EndOfLastSong() {
+    if (SongsPlaying > 0) SongsPlaying -= 1;
+    return SongsPlaying == 0;
 }
 
 DWORD PlaybackThread(void* parameter) {

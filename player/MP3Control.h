@@ -7,6 +7,7 @@
 #include "platform/Types.h"
 
 namespace zampoplay {
+using runtime::Boolean;
 using runtime::Double;
 using runtime::Long;
 using runtime::String;
@@ -22,7 +23,12 @@ struct PlayRequest {
 extern PlayRequest CurrentRequest;
 
 // Window's thread: starts a playback thread for CurrentRequest and returns at once.
+// Raises error 7 when no thread can be made (then no song plays and no end follows).
 void StartPlayback();
+// Window's thread, on each end message: false when it is the end of an older song
+// while the song started last still plays (a stop, then a start before that stop's
+// end message came); true for the end of the last song, or when none is known.
+Boolean EndOfLastSong();
 // A playback thread: plays its own 8-bit copy of the request through mp3play.
 DWORD PlaybackThread(void* parameter);
 // Window's thread: mp3gettime writes the song's length and unit (ms) into the

@@ -1,6 +1,7 @@
 #include "MediaKeys.h"
 
 #include "MP3Control.h"
+#include "MP3Request.h"
 
 #include "runtime/Declare.h"
 
@@ -100,9 +101,9 @@ LRESULT MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) 
     if (Message == WM_SETTEXT) {
         SongStarts += 1;
         LastProgress = 0;
-    } else if (Message == 12000) {
+    } else if (Message == MP3_MSG_PROGRESS) {
         LastProgress = static_cast<Long>(wParam);
-    } else if (Message == WM_COMMAND || Message == WM_CLOSE || Message == 12002) {
+    } else if (Message == WM_COMMAND || Message == WM_CLOSE || Message == MP3_MSG_ENDED) {
         // Clicks, closes and song ends are what change the player's state. A caption
         // change comes in the middle of a song's start sequence: the song is announced
         // once the click or end message that started it has been handled.

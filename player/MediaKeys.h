@@ -17,7 +17,7 @@ extern std::shared_ptr<frmPlayer> RemoteForm;
 extern HWND RemoteWindow; // its handle, kept: reading hWnd would load the form again
 extern LONG_PTR RemotePreviousWndProc;
 extern Long SongStarts;   // caption changes so far: the player sets it at each song start
-extern Long LastProgress; // wParam of the song's latest progress message (12000)
+extern Long LastProgress; // wParam of the song's latest progress message (MP3_MSG_PROGRESS)
 
 // Offers the loaded window to the remotes and watches its messages from above the
 // window's hook. Without a session bus: nothing.

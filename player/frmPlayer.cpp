@@ -2,6 +2,7 @@
 
 #include "AuxFuncs.h"
 #include "MP3Control.h"
+#include "MP3Request.h"
 
 #include "runtime/Declare.h"
 #include "runtime/Services.h"
@@ -119,7 +120,9 @@ void frmPlayer::Form_Unload(Integer& Cancel) {
 }
 
 void frmPlayer::Command1_Click() {
-    STEP(File1.Path = Text1.Text);
+    // A folder that cannot be listed yields no songs: the file list still holds the
+    // folder before it, whose songs must not play.
+    const bool Listed = STEP(File1.Path = Text1.Text);
     IF_MET(Text1.Text.Get() != u"") {
         STEP(List1.Clear());
         STEP(List2.Clear());
@@ -131,7 +134,7 @@ void frmPlayer::Command1_Click() {
 
         Integer i;
         Integer Bound = -1;
-        STEP(Bound = File1.ListCount - 1);
+        if (Listed) STEP(Bound = File1.ListCount - 1);
         for (i = 0; i <= Bound; i += 1) {
             IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") {
                 STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(i));
@@ -180,15 +183,27 @@ void frmPlayer::Command1_Click() {
         STEP(Bound = List2.ListCount - 1);
         for (i = 0; i <= Bound; i += 1) STEP(List1.List(i) = List2.List(PlayOrder(i)));
 
+        // No song found (no MP3 file, a folder that cannot be listed, or one too big for
+        // the file list's count): nothing starts and the list is stopped.
+        IF_MET(SongCount == 0) {
+            ListStopped();
+            return;
+        }
+
         STEP(PlayPosition = Integer(0));
         STEP(CurrentRequest.FileName = List1.List(0));
         STEP(Me.Caption = FileNameOf(List1.List(0)));
         STEP(QuerySongTime(SongLengthMs, UnitMs));
-        STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+        STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
         STEP(ProgressX = 0);
         STEP(LCD.Caption = FormatTime(SongLengthMs));
-        STEP(StartPlayback());
+        const bool Started = STEP(StartPlayback());
         STEP(IsPlaying = true);
+        // No thread for the song: the list stops instead of showing a song that never plays.
+        IF_MET(!Started) {
+            ListStopped();
+            return;
+        }
     }
     else {
         STEP(MsgBox(u"Primero has de seleccionar la carpeta que contenga los archivos MP3"));
@@ -203,10 +218,12 @@ void frmPlayer::Command1_Click() {
 
 void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
     (void)lParam;
-    if (Message == 12000) {
+    if (Message == MP3_MSG_PROGRESS) {
         STEP(LCD.Caption = FormatTime(SongLengthMs - UnitMs * Double(wParam)));
         STEP(DrawProgress());
-    } else if (Message == 12002) {
+    } else if (Message == MP3_MSG_ENDED) {
+        // The end of an older song, while the song started after it plays, starts nothing.
+        if (!EndOfLastSong()) return;
         IF_MET(PlayPosition < SongCount - 1) {
             STEP(ProgressX = 0);
             STEP(ProgressBar.AutoRedraw = true);
@@ -215,16 +232,17 @@ void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
             STEP(CurrentRequest.FileName = List1.List(Integer(PlayPosition + Integer(1))));
             STEP(Me.Caption = FileNameOf(List1.List(Integer(PlayPosition + Integer(1)))));
             STEP(QuerySongTime(SongLengthMs, UnitMs));
-            STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), 16));
+            STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
             STEP(ProgressX = 0);
             STEP(LCD.Caption = FormatTime(SongLengthMs));
-            STEP(StartPlayback());
+            const bool Started = STEP(StartPlayback());
             STEP(IsPlaying = true);
             STEP(PlayPosition = PlayPosition + Integer(1));
             IF_MET(PlayPosition == SongCount - 1) STEP(PlayPosition = Integer(-1));
+            IF_MET(!Started) ListStopped();
         }
     }
-    // 12001 and every other message: nothing.
+    // MP3_MSG_STARTED and every other message: nothing.
 }
 
 void frmPlayer::Command2_Click() {
@@ -248,6 +266,11 @@ void frmPlayer::Command4_Click() {
 
 void frmPlayer::Command7_Click() {
     StopPlayback();
+    ListStopped();
+}
+
+// The stopped state: no end message starts anything; play and choose folder enabled.
+void frmPlayer::ListStopped() {
     PlayPosition = SongCount;
     IsPlaying = false;
     Command1.Enabled = true;

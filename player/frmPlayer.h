@@ -147,6 +147,7 @@ private:
     void Command6_Click();
     void Command7_Click();
     void Command8_Click();
+    void ListStopped();
     void DrawProgress();
     String BrowseForFolder(HWND hwndOwner, const String& Title);
 };

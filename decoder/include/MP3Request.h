@@ -13,7 +13,8 @@ struct MP3REQUEST {
     const char* FileName;   // full path, platform form, NUL-terminated, 8-bit code page
     std::int32_t Reserved1; // 0
     HWND WindowHandle;      // receives MP3_MSG_PROGRESS, MP3_MSG_STARTED, MP3_MSG_ENDED
-    std::int32_t Reserved2; // 0
+    std::int32_t Reserved2; // 0, or what mp3gettime left there: its stop stamp, so that
+                            // an mp3play of the record ends on any mp3stop after it
 };
 
 static_assert(offsetof(MP3REQUEST, FileName) == 0);
@@ -24,9 +25,11 @@ static_assert(sizeof(MP3REQUEST) == 4 * sizeof(void*));
 static_assert(sizeof(HWND) == sizeof(void*));
 
 // Posted to WindowHandle; lParam is always 0.
-inline constexpr UINT MP3_MSG_PROGRESS = 12000; // every 16 frames; wParam = frames heard
+inline constexpr UINT MP3_MSG_PROGRESS = 12000; // every MP3_PROGRESS_FRAMES; wParam = frames heard
 inline constexpr UINT MP3_MSG_STARTED = 12001;  // once, when sound starts
 inline constexpr UINT MP3_MSG_ENDED = 12002;    // once per mp3play, as it returns
+// Position units (frames) between two progress messages.
+inline constexpr int MP3_PROGRESS_FRAMES = 16;
 
 // The exports, C linkage. mp3play runs on a thread of its own and returns when the
 // song has ended or was stopped; mp3stop and mp3gettime run on the window's thread

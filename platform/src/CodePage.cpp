@@ -12,6 +12,24 @@
 #include <mutex>
 
 namespace platform::detail {
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
 std::string Utf16ToUtf8(std::u16string_view wide, char bad) {
     std::string out;
     out.reserve(wide.size());
@@ -21,30 +39,19 @@ std::string Utf16ToUtf8(std::u16string_view wide, char bad) {
             wide[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
             ++i;
+        } else if (IsByteEscape(c)) {
+            out += static_cast<char>(c & 0xFF);
+            continue;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             out += bad;
             continue;
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text, bool escapeForms) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -61,11 +68,16 @@ std::u16string Utf8ToUtf16(std::string_view text) {
             if ((cb & 0xC0) != 0x80) ok = false;
             c = (c << 6) | (cb & 0x3F);
         }
+        if (ok && escapeForms && extra == 2 && IsByteEscape(c)) {
+            out += static_cast<char16_t>(c);
+            i += 3;
+            continue;
+        }
         // Overlong forms, surrogates and values past U+10FFFF are invalid.
         static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
         if (ok && (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
         if (!ok) {
-            out += u'\uFFFD';
+            out += static_cast<char16_t>(0xDC00 | b); // b >= 0x80 here: ASCII is always valid
             ++i;
             continue;
         }
@@ -83,6 +95,8 @@ std::u16string Utf8ToUtf16(std::string_view text) {
 } // namespace platform::detail
 
 namespace {
+using platform::detail::AppendUtf8;
+using platform::detail::IsByteEscape;
 using platform::detail::Utf16ToUtf8;
 using platform::detail::Utf8ToUtf16;
 
@@ -127,9 +141,41 @@ std::string Charset(UINT codePage) {
     return s.fromLocale;
 }
 
-// One code point at a time, so that each character the code page lacks becomes '?'.
+// A UTF-8 code page's form: an escaped byte is written as itself, unless the bytes of a
+// run of escapes would read back as something else (they form a character, as those
+// of a native U+F05C do, or an escape's 3-byte form); then each escape of the run is
+// written in its 3-byte form, which DecodeWith reads back. So every native name
+// survives the trip through the code page, and 8-bit text stays as it came.
+std::string EncodeUtf8(std::u16string_view wide) {
+    std::string out;
+    std::u16string run; // escapes not yet written
+    const auto flush = [&] {
+        const std::string bytes = Utf16ToUtf8(run);
+        if (Utf8ToUtf16(bytes, true) == run)
+            out += bytes;
+        else
+            for (char16_t e : run) AppendUtf8(out, e);
+        run.clear();
+    };
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                          wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+        if (!pair && IsByteEscape(wide[i])) {
+            run += wide[i];
+            continue;
+        }
+        flush();
+        out += Utf16ToUtf8(wide.substr(i, pair ? 2 : 1));
+        if (pair) ++i;
+    }
+    flush();
+    return out;
+}
+
+// One code point at a time, so that each character the code page lacks becomes '?'
+// (escaped bytes too: such a code page has no room for them).
 std::string EncodeWith(const std::string& charset, std::u16string_view wide) {
-    if (IsUtf8(charset)) return Utf16ToUtf8(wide);
+    if (IsUtf8(charset)) return EncodeUtf8(wide);
     iconv_t cd = iconv_open(charset.c_str(), "UTF-8");
     if (cd == reinterpret_cast<iconv_t>(-1)) return Utf16ToUtf8(wide);
     std::string out;
@@ -153,7 +199,7 @@ std::string EncodeWith(const std::string& charset, std::u16string_view wide) {
 }
 
 std::u16string DecodeWith(const std::string& charset, std::string_view text) {
-    if (IsUtf8(charset)) return Utf8ToUtf16(text);
+    if (IsUtf8(charset)) return Utf8ToUtf16(text, true);
     iconv_t cd = iconv_open("UTF-8", charset.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return Utf8ToUtf16(text);
     std::string in(text), out;

@@ -7,12 +7,16 @@
 
 namespace platform {
 std::u16string FromNativePath(std::string_view native) {
-    std::u16string path = detail::Utf8ToUtf16(native);
-    for (auto& c : path) {
+    std::u16string path;
+    for (char16_t c : detail::Utf8ToUtf16(native)) {
         if (c == u'\\')
-            c = kEscapedBackslash;
+            path += kEscapedBackslash;
         else if (c == u'/')
-            c = u'\\';
+            path += u'\\';
+        else if (c == kEscapedBackslash)
+            path += u"\xDCEF\xDC81\xDC9C"; // a U+F05C of the name's own, as its bytes
+        else
+            path += c;
     }
     return path;
 }

@@ -1,5 +1,6 @@
 #include "platform/Threads.h"
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <mutex>
@@ -20,7 +21,12 @@ ThreadTable& table() {
     static auto* t = new ThreadTable; // never destroyed: threads outlive main
     return *t;
 }
+std::atomic<int> failuresAsked{0};
 } // namespace
+
+void platform::FailThreadsForTesting(int count) {
+    failuresAsked = count;
+}
 
 extern "C" {
 DWORD GetCurrentThreadId() {
@@ -30,6 +36,8 @@ DWORD GetCurrentThreadId() {
 HANDLE CreateThread(void*, std::size_t, LPTHREAD_START_ROUTINE routine, void* parameter,
                     DWORD flags, DWORD* threadId) {
     if (!routine || flags != 0) return nullptr;
+    for (int n = failuresAsked; n > 0;)
+        if (failuresAsked.compare_exchange_weak(n, n - 1)) return nullptr;
     DWORD id = 0;
     std::binary_semaphore started(0);
     try {

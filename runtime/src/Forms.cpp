@@ -19,7 +19,9 @@
 namespace runtime {
 namespace detail {
 QString ToQString(const String& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    // As it is: fromUtf16 would take a leading U+FEFF or U+FFFE for a byte order mark.
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
 }
 String FromQString(const QString& text) {
     return text.toStdU16String();

@@ -185,7 +185,7 @@ private:
             return {{"mpris:trackid", QVariant::fromValue(QDBusObjectPath(
                                           "/org/mpris/MediaPlayer2/TrackList/NoTrack"))}};
         }
-        // Track ids outside /org/mpris, which the specification keeps for itself.
+        // Track ids outside /org/mpris, which MPRIS keeps for itself.
         const QString track = QStringLiteral("/%1/track/%2")
                                   .arg(detail::ToQString(remote_.Name))
                                   .arg(static_cast<qlonglong>(status_.Track));

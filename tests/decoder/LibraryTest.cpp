@@ -167,7 +167,7 @@ fixtures::Pcm PlayToWav(const std::vector<std::string>& paths) {
 }
 
 std::uint64_t ExpectedProgressMessages(const fixtures::Pcm& pcm, int samplesPerFrame) {
-    return pcm.frames() / static_cast<std::uint64_t>(samplesPerFrame) / 16;
+    return pcm.frames() / static_cast<std::uint64_t>(samplesPerFrame) / MP3_PROGRESS_FRAMES;
 }
 
 } // namespace

@@ -80,6 +80,21 @@ TEST_F(Copy, AMissingFileIsCopiedAndRegisteredMinimisedByItsBareName) {
     EXPECT_EQ(Entries(sys()), (std::set<std::string>{"MP3.DLL", "MSVBVM50.DLL", "REGSVR32.EXE"}));
 }
 
+// A system directory of 260 bytes or more does not fit the buffer: nothing is copied
+// (least of all into the root folder), and the run ends with the error report.
+TEST_F(Copy, ASystemDirectoryTooLongForTheBufferCopiesNothing) {
+    Write(kit() / "MP3.DLL", "decoder");
+    const fs::path longDir = root / std::string(150, 'a') / std::string(150, 'b');
+    fs::create_directories(longDir);
+    setenv("ZAMPOLO_SYSTEM_DIR", longDir.c_str(), 1);
+    const bool inRoot = fs::exists("/MP3.DLL");
+    EXPECT_EXIT(Click(), ExitedWithCode(1), ".*'76'");
+    EXPECT_THAT(Texts(), ElementsAre("Error en tiempo de ejecución '76':\\n\\nNo se ha encontrado "
+                                     "la ruta de acceso"));
+    EXPECT_EQ(fs::exists("/MP3.DLL"), inRoot);
+    EXPECT_TRUE(fs::is_empty(longDir));
+}
+
 TEST_F(Copy, AFolderUnderTheTargetNameIsNotAFileTheCopyFailsAndEndsTheRun) {
     Write(kit() / "MP3.DLL", "decoder");
     Write(kit() / "MSVBVM50.DLL", "runtime");

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 struct CodePageGuard {
@@ -48,8 +50,8 @@ TEST(CodePage, Win32ConventionsForSizesAndTerminators) {
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "a\xC3\xB1o", -1, back, 8), 4);
     EXPECT_EQ(std::u16string(back), u"año");
     EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, "abc", -1, back, 2), 0);
-    // Invalid UTF-8 never crashes: each bad byte becomes a replacement character.
-    EXPECT_EQ(platform::FromAnsi("a\xFF\xC3"), u"a\uFFFD\uFFFD");
+    // Invalid UTF-8 never crashes: each bad byte becomes its escape.
+    EXPECT_EQ(platform::FromAnsi("a\xFF\xC3"), u"a\xDCFF\xDCC3");
 }
 
 TEST(CodePage, ReplacementIsReportedWhenAsked) {
@@ -72,6 +74,26 @@ TEST(Paths, NativeAndPlatformFormsRoundTrip) {
     EXPECT_EQ(odd, u"\\tmp\\a\uF05Cb.mp3");
     EXPECT_EQ(platform::ToNativePath(odd), "/tmp/a\\b.mp3");
     EXPECT_EQ(platform::FromNativePath("rel/x"), u"rel\\x");
+}
+
+// Whatever bytes a native name holds come back byte for byte, from the program's text
+// and through the UTF-8 code page, and different names stay different: Latin-1 bytes,
+// a U+F05C of its own beside a backslash, bytes shaped like an escape's 3-byte form, an
+// emoji whose second half looks like an escape, a byte order mark.
+TEST(Paths, EveryNativeNameRoundTripsByteForByte) {
+    CodePageGuard guard("UTF-8");
+    std::set<std::u16string> texts;
+    for (const std::string name :
+         {"/m/caf\xE9", "/m/caf\xE8", "/m/\xEF\x81\x9C\\", "/m/\xED\xB2\x80\xC3",
+          "/m/\xF0\x9F\x92\xA9\xA9", "/m/\xEF\xBB\xBF"}) {
+        const std::u16string text = platform::FromNativePath(name);
+        texts.insert(text);
+        EXPECT_EQ(platform::ToNativePath(text), name);
+        EXPECT_EQ(platform::FromAnsi(platform::ToAnsi(text)), text);
+        EXPECT_EQ(platform::NativePathFromAnsi(platform::AnsiFromNativePath(name)), name);
+    }
+    EXPECT_EQ(texts.size(), 6u);
+    EXPECT_EQ(platform::AnsiFromNativePath("/m/caf\xE9"), "\\m\\caf\xE9");
 }
 
 TEST(Paths, OpenByAnsiPathFindsTheFileUnderEitherCodePage) {

@@ -15,7 +15,7 @@ class DisplayTest : public PlayerTest {
 protected:
     // A two-song list whose first song expects `steps` progress ticks.
     void StartWithSteps(int steps) {
-        fake::SetTime(steps * 16 * 26.0 + 1, 26.0);
+        fake::SetTime(steps * MP3_PROGRESS_FRAMES * 26.0 + 1, 26.0);
         Play(Folder("bar", {"a.mp3", "b.mp3"}));
         Settle();
         ASSERT_EQ(form->ProgressSteps, steps);

@@ -24,6 +24,7 @@ struct State {
     std::vector<Play*> running;
     std::vector<std::string> played, timed;
     int stops = 0;
+    int stamp = 1; // moved on by every mp3stop, never reset: what mp3gettime stamps
     int ended = 0; // end messages posted
     double lengthMs = 10000, unitMs = 26.0;
 };
@@ -38,16 +39,19 @@ EXPORT void mp3play(MP3REQUEST* request) {
     Play play{request->FileName ? request->FileName : "", request->WindowHandle};
     {
         std::lock_guard lock(s.mutex);
+        // As the real library: a stop after the mp3gettime that stamped the request
+        // ends this song too, even one that came before this call.
+        play.ended = request->Reserved2 != 0 && request->Reserved2 != s.stamp;
         s.played.push_back(play.fileName);
         s.running.push_back(&play);
         s.changed.notify_all();
     }
-    PostMessageA(play.window, 12001, 0, 0);
+    PostMessageA(play.window, MP3_MSG_STARTED, 0, 0);
     std::unique_lock lock(s.mutex);
     s.changed.wait(lock, [&] { return play.ended; });
     // Posted before the song leaves `running`, so a test that saw it leave knows the
     // end message is queued.
-    PostMessageA(play.window, 12002, 0, 0);
+    PostMessageA(play.window, MP3_MSG_ENDED, 0, 0);
     ++s.ended;
     std::erase(s.running, &play);
     s.changed.notify_all();
@@ -57,6 +61,7 @@ EXPORT void mp3stop() {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     ++s.stops;
+    ++s.stamp;
     for (Play* p : s.running) p->ended = true;
     s.changed.notify_all();
 }
@@ -65,6 +70,7 @@ EXPORT void mp3gettime(MP3REQUEST* request, double* lengthMs, double* unitMs) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     s.timed.push_back(request->FileName ? request->FileName : "");
+    request->Reserved2 = s.stamp;
     *lengthMs = s.lengthMs;
     *unitMs = s.unitMs;
 }
@@ -133,5 +139,5 @@ EXPORT const char* FakeTimed(int n) {
 EXPORT void FakeProgress(unsigned frames) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    for (Play* p : s.running) PostMessageA(p->window, 12000, frames, 0);
+    for (Play* p : s.running) PostMessageA(p->window, MP3_MSG_PROGRESS, frames, 0);
 }

@@ -1,6 +1,7 @@
 // The playback controller against the stand-in decoder library.
 #include "MP3Control.h"
 #include "FakeDecoder.h"
+#include "MP3Request.h"
 #include "TestSupport.h"
 
 #include "platform/CodePage.h"
@@ -17,7 +18,7 @@ using namespace zampoplay;
 
 std::vector<UINT> g_messages;
 LRESULT Recorder(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg >= 12000 && msg <= 12002) g_messages.push_back(msg);
+    if (msg >= MP3_MSG_PROGRESS && msg <= MP3_MSG_ENDED) g_messages.push_back(msg);
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 int Count(UINT msg) {
@@ -57,11 +58,11 @@ TEST_F(MP3ControlTest, QuerySongTimeFillsTheCallersVariables) {
 TEST_F(MP3ControlTest, ASongPlaysOnItsOwnThreadUntilStopped) {
     CurrentRequest.FileName = u"\\m\\uno.mp3";
     StartPlayback();
-    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(12001) == 1; }));
+    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(MP3_MSG_STARTED) == 1; }));
     EXPECT_EQ(fake::Played(0), "\\m\\uno.mp3");
     EXPECT_EQ(fake::Running(), 1);
     StopPlayback();
-    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(12002) == 1; }));
+    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(MP3_MSG_ENDED) == 1; }));
     EXPECT_EQ(fake::Running(), 0);
     EXPECT_EQ(fake::Stops(), 1);
 }
@@ -77,7 +78,7 @@ TEST_F(MP3ControlTest, RewritingTheRequestLeavesAStartedSongAlone) {
     EXPECT_EQ(played[0], "\\m\\dos, con un nombre bastante más largo.mp3");
     EXPECT_EQ(played[1], "\\m\\uno.mp3");
     StopPlayback(); // both end
-    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(12002) == 2; }));
+    ASSERT_TRUE(testsupport::PumpUntil([] { return Count(MP3_MSG_ENDED) == 2; }));
 }
 
 TEST_F(MP3ControlTest, CharactersOutsideTheCodePageAreReplacedForTheLibrary) {

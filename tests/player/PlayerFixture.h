@@ -3,6 +3,7 @@
 
 #include "FakeDecoder.h"
 #include "MP3Control.h"
+#include "MP3Request.h"
 #include "TestSupport.h"
 #include "frmPlayer.h"
 

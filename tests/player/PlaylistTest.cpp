@@ -42,7 +42,7 @@ TEST_F(PlayerTest, StartsTheFirstEntryAndEntersThePlayingState) {
     EXPECT_EQ(LastStarted(), Ansi(first));
     EXPECT_EQ(form->Caption.Get(), FileNameOf(first));
     EXPECT_EQ(form->LCD.Caption.Get(), u"01:23");
-    EXPECT_EQ(form->ProgressSteps, Integer(83500 / 26.0 / 16));
+    EXPECT_EQ(form->ProgressSteps, Integer(83500 / 26.0 / MP3_PROGRESS_FRAMES));
     EXPECT_EQ(form->ProgressX, 0);
     EXPECT_EQ(Integer(form->PlayPosition), 0);
     EXPECT_TRUE(form->IsPlaying);
@@ -73,20 +73,6 @@ TEST_F(PlayerTest, ASecondSmallerBuildLeavesNothingOfTheFirst) {
     for (const String& e : Entries(form->List1)) EXPECT_EQ(e.rfind(small, 0), 0u);
 }
 
-TEST_F(PlayerTest, NoMp3FileShowsNoMessageAndEndsInThePlayingState) {
-    const std::string before = CurrentRequest.FileName.empty() ? "" : Ansi(CurrentRequest.FileName);
-    Play(Folder("none", {"readme.txt"}));
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(form->SongCount, 0);
-    EXPECT_EQ(form->LastIndex, -1);
-    EXPECT_EQ(form->List1.ListCount, 0);
-    EXPECT_TRUE(form->IsPlaying);
-    EXPECT_EQ(Integer(form->PlayPosition), 0);
-    // Entry 0 of an empty list cannot be read: the caption stays.
-    EXPECT_EQ(form->Caption.Get(), u"Zampolo 1.0 - peralto@zampolo.es");
-    EXPECT_FALSE(SongEnds());
-}
-
 TEST_F(PlayerTest, EmptyFolderTextShowsTheMessageAndSwitchesTheButtons) {
     form->Text1.Text = u"";
     form->Command1.Enabled = true;
@@ -101,14 +87,27 @@ TEST_F(PlayerTest, EmptyFolderTextShowsTheMessageAndSwitchesTheButtons) {
     EXPECT_TRUE(form->Command1.Enabled && form->Command5.Enabled);
 }
 
-TEST_F(PlayerTest, AFolderThatCannotBeListedKeepsTheFormerOne) {
-    const String dir = Folder("kept", {"a.mp3", "b.mp3"});
-    Play(dir);
+// No MP3 file, or a vanished folder (a folder past the file list's 16-bit count is the
+// same failed read): no song starts, least of all one of the folder before; no message;
+// the list is stopped.
+TEST_F(PlayerTest, ABuildThatFindsNoSongStartsNoneAndStops) {
+    const String before = Folder("before", {"a.mp3"});
+    Play(before);
     Press(form->Command7);
     SongEnds(false);
-    Play(dir + u"\\no existe");
-    EXPECT_EQ(form->List2.ListCount, 2);
-    EXPECT_EQ(form->List2.List(0).operator String(), dir + u"\\a.mp3");
+    for (const String& folder : {Folder("none", {"readme.txt"}), before + u"\\gone"}) {
+        const int started = fake::TimedCount();
+        Play(folder);
+        EXPECT_EQ(fake::TimedCount(), started);
+        EXPECT_EQ(form->List1.ListCount, 0);
+        EXPECT_FALSE(form->IsPlaying);
+        EXPECT_TRUE(form->Command1.Enabled && form->Command5.Enabled);
+        EXPECT_FALSE(form->Command2.Enabled || form->Command3.Enabled || form->Command4.Enabled ||
+                     form->Command7.Enabled);
+        form->MessageReceived(MP3_MSG_ENDED, 0, 0);
+        EXPECT_EQ(fake::TimedCount(), started);
+    }
+    EXPECT_TRUE(boxes.empty());
 }
 
 // Every one of the 24 orders of four songs comes up about equally often.

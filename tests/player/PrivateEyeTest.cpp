@@ -1,5 +1,6 @@
 // The message hook on a form that is not the player's.
 #include "PrivateEye.h"
+#include "MP3Request.h"
 #include "TestSupport.h"
 
 #include "platform/Messages.h"
@@ -63,8 +64,8 @@ TEST_F(PrivateEyeTest, EveryMessageReachesTheFormUnchangedAfterItsOwnHandling) {
     ASSERT_EQ(a->Count(WM_USER + 7), 1);
     EXPECT_EQ(a->seen.back().wParam, 1234);
     EXPECT_EQ(a->seen.back().lParam, -5);
-    PostMessageA(a->hWnd, 12000, 77, 0);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return a->Count(12000) == 1; }));
+    PostMessageA(a->hWnd, MP3_MSG_PROGRESS, 77, 0);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return a->Count(MP3_MSG_PROGRESS) == 1; }));
 }
 
 TEST_F(PrivateEyeTest, AnswersAreTheSameHookedAndUnhooked) {

@@ -3,6 +3,7 @@
 #include "PlayerFixture.h"
 
 #include "platform/Messages.h"
+#include "platform/Threads.h"
 
 namespace {
 using namespace zampoplay;
@@ -51,7 +52,7 @@ TEST_F(SequencingTest, PlayPositionHoldsMinusOneWhileTheLastPlays) {
     EXPECT_EQ(Integer(form->PlayPosition), -1);
 }
 
-TEST_F(SequencingTest, OneSongPlaysOnceAndZeroSongsNothing) {
+TEST_F(SequencingTest, OneSongPlaysOnce) {
     Start(1);
     EXPECT_FALSE(SongEnds());
     EXPECT_TRUE(form->IsPlaying);
@@ -131,7 +132,7 @@ TEST_F(SequencingTest, StopEndsTheChainAndEnablesPlayAndFolder) {
     EXPECT_FALSE(form->Command2.Enabled || form->Command3.Enabled || form->Command4.Enabled ||
                  form->Command7.Enabled);
     // A later end message starts nothing either.
-    PostMessageA(form->hWnd, 12002, 0, 0);
+    PostMessageA(form->hWnd, MP3_MSG_ENDED, 0, 0);
     EXPECT_FALSE(SongEnds(false));
 }
 
@@ -151,11 +152,50 @@ TEST_F(SequencingTest, OtherMessagesChangeNothing) {
     Start(2);
     Settle();
     const String caption = form->Caption, lcd = form->LCD.Caption;
-    for (UINT m : {11999u, 12001u, 12003u, 13000u}) PostMessageA(form->hWnd, m, 5, 0);
+    for (UINT m : {MP3_MSG_PROGRESS - 1, MP3_MSG_STARTED, MP3_MSG_ENDED + 1, 13000u})
+        PostMessageA(form->hWnd, m, 5, 0);
     testsupport::PumpPending();
     EXPECT_EQ(form->Caption.Get(), caption);
     EXPECT_EQ(form->LCD.Caption.Get(), lcd);
     EXPECT_EQ(fake::TimedCount(), 1);
     EXPECT_EQ(Integer(form->PlayPosition), 0);
+}
+
+// Stop, play and next pressed in one turn of the event loop: the new song is stopped
+// although its thread has not reached the library yet, the stopped song's late end
+// message starts nothing, and exactly one song plays after each round.
+TEST_F(SequencingTest, ButtonsPressedAsASongStartsLeaveOneSongPlaying) {
+    Start(3);
+    for (int n = 0; n < 300; ++n) {
+        Mark();
+        for (CommandButton* button : {&form->Command7, &form->Command1, &form->Command2})
+            button->Value = true;
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            return fake::Ended() == endedBefore + 2 && fake::PlayCount() == startedBefore + 2;
+        })) << "round "
+            << n;
+        testsupport::PumpPending();
+        ASSERT_EQ(fake::Running(), 1);
+        ASSERT_EQ(fake::TimedCount(), startedBefore + 2);
+        ASSERT_EQ(LastStarted(), Ansi(form->List1.List(1)));
+        ASSERT_EQ(form->Caption.Get(), FileNameOf(form->List1.List(1)));
+    }
+}
+
+// A song that gets no thread stops the list, from play and from the next-song step: no
+// display of a song that never plays, no loop through the list.
+TEST_F(SequencingTest, ASongWithoutAThreadStopsTheList) {
+    platform::FailThreadsForTesting(1);
+    Start(3);
+    EXPECT_TRUE(!form->IsPlaying && form->Command1.Enabled && !form->Command7.Enabled);
+    form->Command1.Value = true;
+    ASSERT_TRUE(testsupport::PumpUntil([] { return fake::PlayCount() == 1; }));
+    platform::FailThreadsForTesting(1);
+    fake::EndSong();
+    ASSERT_TRUE(testsupport::PumpUntil([] { return fake::TimedCount() == 3; }));
+    testsupport::PumpPending();
+    EXPECT_TRUE(!form->IsPlaying && form->Command1.Enabled && !form->Command7.Enabled);
+    EXPECT_EQ(fake::TimedCount(), 3);
+    fake::Reset(); // the two starts without a thread never reach mp3play
 }
 } // namespace

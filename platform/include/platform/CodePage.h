@@ -1,6 +1,7 @@
 // Text between UTF-16 and the platform's 8-bit code page (CP_ACP): the locale's
 // character set, where a C or POSIX locale counts as UTF-8. A character the code page
-// cannot hold becomes '?'.
+// cannot hold becomes '?'. In UTF-8, bytes that are not valid UTF-8 come in as the
+// escapes U+DC80..U+DCFF and go out as the same bytes, as in paths (Paths.h).
 #pragma once
 
 #include "platform/Types.h"

@@ -1,6 +1,8 @@
 // Paths in the platform's form: '\' between folders ("/home/ana/a.mp3" is
-// "\home\ana\a.mp3"); a literal backslash inside a native name is U+F05C. Only the
-// platform converts, at every place that touches the file system.
+// "\home\ana\a.mp3"); a literal backslash inside a native name is U+F05C. A byte that
+// is not valid UTF-8 is the escape U+DC00 + byte, and so are the bytes of a U+F05C of
+// the name's own: every native name comes back byte for byte. Only the platform
+// converts, at every place that touches the file system.
 #pragma once
 
 #include "platform/Types.h"

@@ -17,3 +17,8 @@ ZPAPI HANDLE CreateThread(void* securityAttributes, std::size_t stackSize,
 ZPAPI BOOL CloseHandle(HANDLE handle);
 ZPAPI DWORD GetCurrentThreadId();
 }
+
+namespace platform {
+// For tests: the next count calls of CreateThread fail as if no thread could be made.
+ZPAPI void FailThreadsForTesting(int count);
+} // namespace platform

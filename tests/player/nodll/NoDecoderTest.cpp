@@ -1,6 +1,7 @@
 // Without MP3.DLL beside the program or in the system directory.
 #include "ErrorOf.h"
 #include "MP3Control.h"
+#include "MP3Request.h"
 #include "TestSupport.h"
 
 #include "runtime/Errors.h"
@@ -17,7 +18,7 @@ using namespace zampoplay;
 
 int g_messages = 0;
 LRESULT Counter(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg >= 12000 && msg <= 12002) ++g_messages;
+    if (msg >= MP3_MSG_PROGRESS && msg <= MP3_MSG_ENDED) ++g_messages;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
