@@ -60,23 +60,15 @@ frmPlayer::frmPlayer()
     Command7.Click = [this] { Command7_Click(); };
     Command8.Click = [this] { Command8_Click(); };
 
-    // For the pointer and for screen readers.
+    // For the pointer, and so for screen readers too.
     Command5.ToolTipText = u"Elegir carpeta";
-    Command5.AccessibleName = u"Elegir carpeta";
     Command1.ToolTipText = u"Reproducir";
-    Command1.AccessibleName = u"Reproducir";
     Command2.ToolTipText = u"Siguiente";
-    Command2.AccessibleName = u"Siguiente";
     Command3.ToolTipText = u"Repetir";
-    Command3.AccessibleName = u"Repetir";
     Command4.ToolTipText = u"Anterior";
-    Command4.AccessibleName = u"Anterior";
     Command7.ToolTipText = u"Parar";
-    Command7.AccessibleName = u"Parar";
     Command8.ToolTipText = u"Acerca de";
-    Command8.AccessibleName = u"Acerca de";
     Command6.ToolTipText = u"Minimizar";
-    Command6.AccessibleName = u"Minimizar";
     LCD.AccessibleName = u"Tiempo restante";
     ProgressBar.AccessibleName = u"Progreso";
     ProgressBar.AccessibleRole = vbRoleProgressBar;

@@ -207,7 +207,10 @@ Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> n
               [this](const bool& v) { native_->widget->setVisible(v); }),
       TabIndex([this] { return tabIndex_; }, [this](const Integer& v) { tabIndex_ = v; }),
       ToolTipText([this] { return FromQString(native_->widget->toolTip()); },
-                  [this](const String& v) { native_->widget->setToolTip(ToQString(v)); }),
+                  [this](const String& v) {
+                      native_->widget->setToolTip(ToQString(v));
+                      if (!named_) native_->widget->setAccessibleName(ToQString(v));
+                  }),
       AccessibleName([this] { return FromQString(native_->widget->accessibleName()); },
                      [this](const String& v) {
                          named_ = true;
@@ -241,7 +244,8 @@ CommandButton::CommandButton(Form* form, const Look& look)
                   QLabel* caption = As<detail::ButtonWidget>(*this).caption;
                   caption->setText(ToQString(v));
                   caption->setVisible(!v.empty());
-                  if (!named_) native_->widget->setAccessibleName(ToQString(v));
+                  if (!named_ && native_->widget->toolTip().isEmpty())
+                      native_->widget->setAccessibleName(ToQString(v));
               }),
       Value([] { return false; },
             [this](const bool& v) {

@@ -103,7 +103,7 @@ public:
     Property<bool> Enabled, Visible;
     Property<Integer> TabIndex;
     // The tip shown while the pointer rests on the control, and the name screen readers
-    // give it (a button's caption until a name is set). Controls outside the form's
+    // give it (until a name is set: the tip, else a button's caption). Controls outside the form's
     // client area are left out of what screen readers see.
     Property<String> ToolTipText, AccessibleName;
 
