@@ -19,7 +19,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
