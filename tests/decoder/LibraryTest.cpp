@@ -308,9 +308,11 @@ TEST(Play, PacedSilenceTakesTheSongsTime) {
     EXPECT_EQ(w.count(MP3_MSG_STARTED), 1);
     const auto progress = w.progress();
     EXPECT_EQ(progress, (std::vector<WPARAM>{16, 32}));
-    // Progress tells what was heard: the second step comes about 16 frames after the first.
+    // Progress tells what was heard: 16 frames are 418 ms, 32 are 836 ms, less the 100 ms the
+    // sink holds. Measured from the start, so a window thread that is late cannot fail this.
     ASSERT_EQ(w.messages().size(), 4u);
-    EXPECT_GE(w.messages()[2].at - w.messages()[1].at, 300ms);
+    EXPECT_GE(w.messages()[1].at - started, 300ms);
+    EXPECT_GE(w.messages()[2].at - started, 700ms);
 }
 
 TEST(Stop, EndsThePlayingSongAndNoLaterOne) {
@@ -415,12 +417,13 @@ TEST(Broken, CutAndDamagedSongsPlayWhatTheyHold) {
 TEST(Broken, SongCutOrDeletedWhilePlayingEndsNormally) {
     UseOutput("silent");
     const std::string dir = fixtures::TempDir();
+    const std::size_t wholeSong =
+        ExpectedProgressMessages(fixtures::Decode(Get("long44s").path), 1152);
     for (const bool remove : {false, true}) {
         SCOPED_TRACE(remove ? "deleted" : "truncated");
         const std::string path = dir + (remove ? "/deleted.mp3" : "/cut.mp3");
         std::filesystem::copy_file(Get("long44s").path, path);
         Window w;
-        const auto started = Clock::now();
         StartPlay(Ansi(path), w.hwnd());
         ASSERT_TRUE(testsupport::PumpUntil([&] { return w.count(MP3_MSG_STARTED) == 1; }));
         if (remove)
@@ -429,8 +432,9 @@ TEST(Broken, SongCutOrDeletedWhilePlayingEndsNormally) {
             std::filesystem::resize_file(path, std::filesystem::file_size(path) / 3);
         ASSERT_TRUE(w.waitEnded(1, 10s));
         EXPECT_EQ(w.count(MP3_MSG_ENDED), 1);
+        // Ended early, at the cut: counted in frames heard, not in time, so load cannot fail it.
         if (!remove) {
-            EXPECT_LT(Clock::now() - started, 2500ms); // ended early, at the cut
+            EXPECT_LE(w.progress().size(), wholeSong / 2);
         }
     }
 }
