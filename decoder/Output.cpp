@@ -244,7 +244,8 @@ bool Output::acquire(const std::function<bool()>& stopped) {
 }
 
 bool Output::play(const std::string& setting, const Format& format, const std::uint8_t* data,
-                  std::size_t bytes) {
+                  std::size_t bytes, const std::function<std::chrono::milliseconds()>& tick) {
+    using Clock = std::chrono::steady_clock;
     const auto frameBytes = static_cast<std::size_t>(2 * format.channels);
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
@@ -256,16 +257,26 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
         queue_.back().sealed = true;
         changed_.notify_all();
     }
-    // Up to four blocks queued; a full queue waits until the device has taken three,
-    // so that the playback wakes once for several blocks.
-    if (queuedSamples_ > 0 && queuedSamples_ + samples > 4 * block) {
-        roomAt_ = block;
+    if (queuedSamples_ > 0 && queuedSamples_ + samples > kQueueBlocks * block) {
+        roomAt_ = kRefillBlocks * block;
+        const auto ready = [&] { return queuedSamples_ <= roomAt_ || (stopped_ && stopped_()); };
+        std::uint64_t taken = takenEnd_;
+        auto stuckAt = Clock::now() + kStuck;
+        auto tickAt = tick ? Clock::now() : stuckAt;
         for (;;) {
-            const std::uint64_t taken = takenEnd_;
-            if (room_.wait_for(lock, kStuck,
-                               [&] { return queuedSamples_ <= block || (stopped_ && stopped_()); }))
-                break;
-            if (takenEnd_ == taken) return false; // nothing taken for seconds
+            if (tick && Clock::now() >= tickAt) {
+                lock.unlock();
+                const auto wait = tick();
+                lock.lock();
+                tickAt = Clock::now() + wait;
+            }
+            if (room_.wait_until(lock, std::min(stuckAt, tickAt), ready)) break;
+            if (takenEnd_ != taken) {
+                taken = takenEnd_;
+                stuckAt = Clock::now() + kStuck;
+            } else if (Clock::now() >= stuckAt) {
+                return false; // nothing taken for seconds
+            }
         }
         if (stopped_ && stopped_()) return true;
     }

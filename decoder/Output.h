@@ -61,10 +61,12 @@ public:
     // Waits until this playback holds the lease, or until stopped() holds (then false).
     bool acquire(const std::function<bool()>& stopped);
     // Lease holder only. Queues samples for the setting's sink in that format; waits
-    // while the queue is full, but not once stopped() holds. False when the device
-    // has taken nothing for seconds (a stuck driver): the song gives up.
+    // while the queue is full, but not once stopped() holds. While it waits, tick() is
+    // called when the time it asked for has passed; it returns how long until it wants
+    // to be called again. False when the device has taken nothing for seconds (a stuck
+    // driver): the song gives up.
     bool play(const std::string& setting, const Format& format, const std::uint8_t* data,
-              std::size_t bytes);
+              std::size_t bytes, const std::function<std::chrono::milliseconds()>& tick = nullptr);
     // Lease holder only. Discards everything queued so far, here and in the device.
     void drop();
     // Gives the lease back.
@@ -99,6 +101,10 @@ private:
 
     static constexpr auto kIdleClose = std::chrono::seconds(2);
     static constexpr auto kBlock = std::chrono::milliseconds(50);
+    // A full queue holds this many blocks and takes more once the device has left this
+    // few: the playback wakes for a refill only every 600 ms.
+    static constexpr std::uint64_t kQueueBlocks = 16;
+    static constexpr std::uint64_t kRefillBlocks = 4;
     static constexpr auto kStuck = std::chrono::seconds(5);
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -190,6 +190,17 @@ public:
             PostMessageA(window_, MP3_MSG_PROGRESS, static_cast<WPARAM>(nextMark_), 0);
     }
 
+    // How long until the next mark is heard; a little more, so that the device has
+    // told what it played by then.
+    std::chrono::milliseconds untilNext() const {
+        const std::uint64_t heard = AtFirstRate(out_.heardEnd());
+        const std::uint64_t mark = nextMark_ * static_cast<std::uint64_t>(samplesPerFrame_);
+        const auto rate = static_cast<std::uint64_t>(parts_.front().rate);
+        const auto ahead =
+            std::chrono::milliseconds(mark > heard ? (mark - heard) * 1000 / rate : 0);
+        return ahead + std::chrono::milliseconds(25);
+    }
+
 private:
     struct Part {
         std::uint64_t begin; // stream position
@@ -253,7 +264,11 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     Progress progress(out, window, decoder.format(), decoder.samplesPerFrame());
     do {
         progress.follow(decoder.format());
-        if (!out.play(setting, decoder.format(), data, bytes)) break;
+        const auto tick = [&] {
+            progress.update();
+            return progress.untilNext();
+        };
+        if (!out.play(setting, decoder.format(), data, bytes, tick)) break;
         progress.update();
         if (stopped()) break;
     } while (decoder.next(data, bytes));

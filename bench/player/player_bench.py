@@ -410,8 +410,11 @@ class Bench:
             s.start_bus()
             self.x = e2e.X(s)
             self.clients = ClientWatch(s)
-            for step in (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
-                         self.memory, self.session_bus):
+            steps = (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
+                     self.memory, self.session_bus)
+            if self.args.steps:
+                steps = [getattr(self, name) for name in self.args.steps.split(",")]
+            for step in steps:
                 print(f"{step.__name__} ...", file=sys.stderr)
                 step()
         width = max(len(r[0]) for r in self.rows)
@@ -427,6 +430,8 @@ def main():
     ap.add_argument("--work", required=True)
     ap.add_argument("--cpu-seconds", type=float, default=30)
     ap.add_argument("--idle-seconds", type=float, default=10)
+    ap.add_argument("--steps", help="only these, comma-separated (startup,thousand,memory,"
+                    "song_changes,cpu,idle,session_bus); memory needs startup and thousand")
     args = ap.parse_args()
     skip = e2e.check_tools(["mpg123"])
     if skip:
