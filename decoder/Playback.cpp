@@ -262,12 +262,12 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     const Lease lease(out, stopped);
     if (!lease.held()) return true;
     Progress progress(out, window, decoder.format(), decoder.samplesPerFrame());
+    const std::function<std::chrono::milliseconds()> tick = [&] {
+        progress.update();
+        return progress.untilNext();
+    };
     do {
         progress.follow(decoder.format());
-        const auto tick = [&] {
-            progress.update();
-            return progress.untilNext();
-        };
         if (!out.play(setting, decoder.format(), data, bytes, tick)) break;
         progress.update();
         if (stopped()) break;

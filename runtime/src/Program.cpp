@@ -17,10 +17,12 @@ void SetRunningProgram(bool running);
 int Main(int& argc, char** argv, const String& title,
          const std::function<std::shared_ptr<Form>()>& startupForm) {
     std::unique_ptr<QApplication> app;
-    // A repaint through shared memory makes the X server answer with an event: two
-    // more thread wake-ups for each small repaint. The windows here are small.
-    setenv("QT_XCB_NO_MITSHM", "1", 0);
-    if (!QCoreApplication::instance()) app = std::make_unique<QApplication>(argc, argv);
+    if (!QCoreApplication::instance()) {
+        // A repaint through shared memory makes the X server answer with an event: two
+        // more thread wake-ups for each small repaint. The windows here are small.
+        setenv("QT_XCB_NO_MITSHM", "1", 0);
+        app = std::make_unique<QApplication>(argc, argv);
+    }
     // The program ends when its last form unloads, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     if (!title.empty()) App.Title = title;
