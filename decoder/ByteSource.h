@@ -31,14 +31,18 @@ private:
 // is scanned only ends the scan early. Does not own the descriptor.
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    // window: how much one read fetches at least when it goes on from the last.
+    FileSource(int fd, std::uint64_t size, std::size_t window = kWindow)
+        : fd_(fd), size_(size), windowBytes_(window) {}
     std::uint64_t size() const override { return size_; }
     std::span<const std::uint8_t> read(std::uint64_t pos, std::size_t n) override;
 
 private:
     static constexpr std::size_t kWindow = 256 * 1024;
+    static constexpr std::size_t kProbe = 16 * 1024;
     int fd_;
     std::uint64_t size_;
+    std::size_t windowBytes_;
     std::unique_ptr<std::uint8_t[]> window_; // not zeroed: pread fills what is used
     std::size_t windowCapacity_ = 0;
     std::size_t windowSize_ = 0;

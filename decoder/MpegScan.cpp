@@ -52,12 +52,6 @@ int FreeFormatBytes(ByteSource& src, std::uint64_t pos, std::uint64_t end, const
     return 0;
 }
 
-// A stream: its first header and, for free format, its frames' size without padding.
-struct Stream {
-    FrameHeader header;
-    int freeBytes = 0;
-};
-
 std::optional<FrameHeader> HeaderAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
     if (pos + 4 > end) return std::nullopt;
     const auto bytes = src.read(pos, 4);
@@ -84,22 +78,132 @@ std::optional<FrameHeader> FrameOf(ByteSource& src, std::uint64_t pos, std::uint
     return h;
 }
 
-// A frame at pos, as FrameOf, that depth more frames of its stream follow (or the
-// end): what tells a frame from stray sync bytes. stream changes only when it holds.
+// CRC-16 (polynomial 0x8005) over bits of p, as MPEG audio protects a frame.
+std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, int bits) {
+    for (int i = 0; i < bits; ++i) {
+        const bool bit = (p[i / 8] >> (7 - i % 8)) & 1;
+        crc = static_cast<std::uint16_t>((crc << 1) ^ (((crc >> 15) ^ bit) ? 0x8005 : 0));
+    }
+    return crc;
+}
+
+// The bits the CRC covers after it, for the layers where they follow from the header
+// alone; 0 where they do not (Layer II: they depend on the allocation tables).
+int ProtectedBits(const std::uint8_t* p, const FrameHeader& h) {
+    if (h.layer == 2) return 0;
+    if (h.layer == 3) return 8 * (h.version == 1 ? (h.channels == 1 ? 17 : 32)
+                                                 : (h.channels == 1 ? 9 : 17));
+    if (h.layer == 1) {
+        const int mode = p[3] >> 6;
+        const int bound = mode == 1 ? 4 * (((p[3] >> 4) & 3) + 1) : 32;
+        return h.channels == 1 ? 128 : 4 * (2 * bound + (32 - bound));
+    }
+    return 0;
+}
+
+// Reads bits from the start of a span, most significant first; 0 past its end.
+class Bits {
+public:
+    explicit Bits(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    unsigned get(int n) {
+        unsigned v = 0;
+        for (int i = 0; i < n; ++i, ++at_) {
+            const std::size_t byte = at_ / 8;
+            const unsigned bit = byte < bytes_.size() ? (bytes_[byte] >> (7 - at_ % 8)) & 1 : 0;
+            v = (v << 1) | bit;
+        }
+        return v;
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t at_ = 0;
+};
+
+// Whether a Layer I or III frame's side information is what an encoder writes: no
+// forbidden bit allocation, no more big values than a granule holds, no window
+// switching to long blocks, no unused Huffman table. Layer II's depends on tables.
+bool SideInfoPlausible(std::span<const std::uint8_t> frame, const FrameHeader& h) {
+    Bits bits(frame.subspan(h.crc ? 6 : 4));
+    const int channels = h.channels;
+    if (h.layer == 1) {
+        const int mode = frame[3] >> 6;
+        const int bound = mode == 1 ? 4 * (((frame[3] >> 4) & 3) + 1) : 32;
+        for (int band = 0; band < 32; ++band)
+            for (int c = 0; c < (band < bound ? channels : 1); ++c)
+                if (bits.get(4) == 15) return false;
+        return true;
+    }
+    if (h.layer != 3) return true;
+    const bool mpeg1 = h.version == 1;
+    bits.get(mpeg1 ? 9 : 8);                                 // main_data_begin
+    bits.get(mpeg1 ? (channels == 1 ? 5 : 3) : channels);    // private bits
+    if (mpeg1) bits.get(4 * channels);                       // scfsi
+    for (int granule = 0; granule < (mpeg1 ? 2 : 1); ++granule) {
+        for (int c = 0; c < channels; ++c) {
+            bits.get(12); // part2_3_length
+            if (bits.get(9) > 288) return false; // big_values
+            bits.get(8 + (mpeg1 ? 4 : 9));       // global gain, scalefactor compression
+            int tables = 3;
+            if (bits.get(1)) {                   // window switching
+                if (bits.get(2) == 0) return false;
+                bits.get(1);
+                tables = 2;
+            }
+            for (int t = 0; t < tables; ++t) {
+                const unsigned table = bits.get(5);
+                if (table == 4 || table == 14) return false;
+            }
+            bits.get(tables == 2 ? 9 : 7); // subblock gains, or region counts
+            bits.get(mpeg1 ? 3 : 2);       // preflag, scalefactor scale, count1 table
+        }
+    }
+    return true;
+}
+
+// Whether a frame that starts a run may be one: a reserved emphasis, a Layer II
+// bitrate its channel mode does not allow, side information no encoder writes, or a
+// CRC that does not hold, say no.
+bool Plausible(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
+    const auto bytes = src.read(pos, static_cast<std::size_t>(h.length));
+    const int protectedBits = ProtectedBits(bytes.data(), h);
+    const std::size_t sideInfo = (h.crc ? 6 : 4) + static_cast<std::size_t>(protectedBits + 7) / 8;
+    if (bytes.size() < sideInfo || (bytes[3] & 3) == 2) return false;
+    if (h.layer == 2 && h.version == 1 &&
+        (h.channels == 1 ? h.bitrateKbps >= 224
+                         : (h.bitrateKbps == 32 || h.bitrateKbps == 48 || h.bitrateKbps == 56 ||
+                            h.bitrateKbps == 80)))
+        return false;
+    if (!SideInfoPlausible(bytes, h)) return false;
+    if (!h.crc || protectedBits == 0) return true;
+    const std::uint16_t crc =
+        Crc16(Crc16(0xFFFF, bytes.data() + 2, 16), bytes.data() + 6, protectedBits);
+    return crc == ((bytes[4] << 8) | bytes[5]);
+}
+
+// A frame at pos, as FrameOf, that depth more plausible frames of its stream follow
+// (or the end, after one at least): what tells a frame from stray sync bytes. stream changes only when it
+// holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                    Stream& stream, bool anyStream, int depth) {
     Stream s = stream;
     const auto h = FrameOf(src, pos, end, s, anyStream);
-    if (!h) return std::nullopt;
+    if (!h || (depth > 0 && !Plausible(src, pos, *h))) return std::nullopt;
     std::uint64_t next = pos + h->length;
-    for (int i = 0; i < depth && next != end; ++i) {
+    int i = 0;
+    for (; i < depth && next != end; ++i) {
         const auto n = FrameOf(src, next, end, s, false);
-        if (!n) return std::nullopt;
+        if (!n || !Plausible(src, next, *n)) return std::nullopt;
         next += n->length;
     }
+    // A run cut short by the end still needs two frames; free format, its whole run.
+    if (i < depth && (i == 0 || h->freeFormat())) return std::nullopt;
     stream = s;
     return h;
 }
+
+// Frames that start a stream or a change of format: this many more must follow.
+constexpr int kRunDepth = 3;
 
 struct Found {
     std::uint64_t pos = 0;
@@ -110,7 +214,7 @@ struct Found {
 // stream follow; stream becomes its stream.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                Stream& stream, int depth, std::uint64_t before = UINT64_MAX) {
-    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kChunk = 16 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
         const auto bytes =
@@ -144,6 +248,7 @@ struct InfoFrame {
     std::uint64_t bytes = 0;  // the stream's size, this frame included; 0: not given
     int delay = 0;
     int padding = 0;
+    std::optional<std::array<std::uint8_t, 100>> toc; // byte offsets by percent of time, /256
 };
 
 // h has its length (the stream's, for free format).
@@ -168,7 +273,12 @@ std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const
         info.bytes = BigEndian32(at.data() + q);
         q += 4;
     }
-    if (flags & 4) q += 100;
+    if (flags & 4) {
+        if (at.size() < q + 100) return info;
+        info.toc.emplace();
+        std::memcpy(info.toc->data(), at.data() + q, 100);
+        q += 100;
+    }
     if (flags & 8) q += 4;
     // The LAME extension: a 9-byte encoder name, then delay and padding 12 bits each.
     // libmpg123 reads one wherever the name does not start with 0.
@@ -199,6 +309,7 @@ std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* p) {
                                                                     : h.version == 2 ? 2
                                                                                      : 4);
     h.channels = (p[3] >> 6) == 3 ? 1 : 2;
+    h.crc = (p[1] & 1) == 0;
     const int padding = (p[2] >> 1) & 1;
     const long bits = h.bitrateKbps * 1000L;
     if (h.layer == 1) {
@@ -267,32 +378,131 @@ namespace {
 // large file of something else is not read through.
 constexpr std::uint64_t kFirstFrameWithin = 1 << 20;
 
-std::optional<Found> FindFirstFrame(ByteSource& src, const AudioRange& range, Stream& stream) {
-    return FindFrame(src, range.begin, range.end, stream, 2, range.begin + kFirstFrameWithin);
-}
-
 // Whether a song may end at pos: the audio ends, a frame or a tag begins there, or
-// no frame follows at all (junk at the end).
+// no run of frames follows at all (junk at the end).
 bool SongMayEndAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
     if (pos == end || HeaderAt(src, pos, end)) return true;
     const auto bytes = src.read(pos, 8);
     if (StartsWith(bytes, "TAG") || StartsWith(bytes, "ID3") || StartsWith(bytes, "APETAGEX"))
         return true;
     Stream any;
-    return !FindFrame(src, pos, end, any, 1);
+    return !FindFrame(src, pos, end, any, kRunDepth);
+}
+
+// Whether frames of the stream end exactly at end: the song's last frame is there.
+bool FramesEndAt(ByteSource& src, std::uint64_t from, std::uint64_t end, const Stream& stream) {
+    const std::uint64_t begin = std::max(from, end - std::min<std::uint64_t>(end, 2 * kMaxFrameBytes));
+    const auto window = src.read(begin, static_cast<std::size_t>(end - begin));
+    const std::vector<std::uint8_t> bytes(window.begin(), window.end());
+    for (std::size_t i = 0; i + 4 <= bytes.size(); ++i) {
+        if (bytes[i] != 0xFF || (bytes[i + 1] & 0xE0) != 0xE0) continue;
+        Stream s = stream;
+        std::uint64_t pos = begin + i;
+        int frames = 0;
+        while (pos < end) {
+            const auto h = FrameOf(src, pos, end, s, false);
+            if (!h) break;
+            pos += h->length;
+            ++frames;
+        }
+        if (pos == end && frames >= 2) return true;
+    }
+    return false;
+}
+
+// Whether pos lies inside the stream's audio: a frame that starts at most one frame
+// before it begins a run of the stream that goes on past it.
+bool FramesAround(ByteSource& src, std::uint64_t pos, std::uint64_t begin, std::uint64_t end,
+                  const Stream& stream) {
+    const std::uint64_t from = std::max(begin, pos - std::min<std::uint64_t>(pos, kMaxFrameBytes));
+    const auto window = src.read(from, static_cast<std::size_t>(pos - from + 2));
+    const std::vector<std::uint8_t> bytes(window.begin(), window.end());
+    for (std::size_t i = 0; i + 1 < bytes.size() && from + i <= pos; ++i) {
+        if (bytes[i] != 0xFF || (bytes[i + 1] & 0xE0) != 0xE0) continue;
+        Stream s = stream;
+        std::uint64_t at = from + i;
+        int past = 0; // frames that start after pos
+        while (at < end && past < 3) {
+            const auto h = FrameOf(src, at, end, s, false);
+            if (!h) break;
+            at += h->length;
+            past += at > pos;
+        }
+        if (past >= 3 || at == end) return true;
+    }
+    return false;
+}
+
+// An Info header counts the first song's frames. It is believed where the file bears
+// it out: that song's last frame ends where the header's byte count says, a song may
+// end there, and frames of the stream lie where its table of contents (or, without
+// one, every tenth of the byte count) points. A song cut short, one whose tail was
+// never written (zeros) or one damaged inside is walked instead.
+bool HeaderHolds(ByteSource& src, const Frame& first, const Stream& stream, const InfoFrame& info,
+                 std::uint64_t end) {
+    const std::uint64_t songEnd = first.pos + info.bytes;
+    const auto length = static_cast<std::uint64_t>(first.header.length);
+    if (info.frames == 0 || info.bytes <= length || songEnd > end ||
+        !SongMayEndAt(src, songEnd, end) || !FramesEndAt(src, first.pos + length, songEnd, stream))
+        return false;
+    std::uint64_t probed = 0; // points close behind the last one are not probed again
+    for (int i = 1; i < 100; i += info.toc ? 1 : 10) {
+        const std::uint64_t offset = info.toc ? (*info.toc)[static_cast<std::size_t>(i)] * info.bytes / 256
+                                              : info.bytes * static_cast<std::uint64_t>(i) / 100;
+        const std::uint64_t pos = std::max(first.pos + offset, first.pos + length);
+        if (pos < probed) continue;
+        if (pos >= songEnd || !FramesAround(src, pos, first.pos + length, songEnd, stream))
+            return false;
+        probed = pos + 64; // a probe reads from a frame before its point
+    }
+    return true;
 }
 
 } // namespace
 
-bool HasAudio(ByteSource& src) {
-    Stream stream;
-    return FindFirstFrame(src, FindAudioRange(src), stream).has_value();
+FrameWalker::FrameWalker(ByteSource& src) : src_(src), range_(FindAudioRange(src)) {
+    pos_ = range_.begin;
+}
+
+std::optional<Frame> FrameWalker::next() {
+    const std::uint64_t end = range_.end;
+    if (!started_) {
+        started_ = true;
+        const auto first =
+            FindFrame(src_, range_.begin, end, stream_, kRunDepth, range_.begin + kFirstFrameWithin);
+        if (!first) {
+            pos_ = end;
+            return std::nullopt;
+        }
+        pos_ = first->pos + first->header.length;
+        return Frame{first->pos, first->header};
+    }
+    while (pos_ < end) {
+        // The stream goes on where a frame ends; a new format only with a run of its own.
+        auto h = FrameAt(src_, pos_, end, stream_, false, 0);
+        if (!h) h = FrameAt(src_, pos_, end, stream_, true, kRunDepth);
+        if (h) {
+            const Frame frame{pos_, *h};
+            pos_ += h->length;
+            return frame;
+        }
+        if (const std::uint64_t tag = Id3v2Size(src_, pos_)) {
+            pos_ += tag;
+            continue;
+        }
+        if (StartsWith(src_.read(pos_, 3), "TAG")) {
+            pos_ += 128;
+            continue;
+        }
+        const auto found = FindFrame(src_, pos_, end, stream_, kRunDepth);
+        pos_ = found ? found->pos : end;
+    }
+    return std::nullopt;
 }
 
 SongInfo ScanSong(ByteSource& src) {
-    const AudioRange range = FindAudioRange(src);
-    Stream stream;
-    const auto first = FindFirstFrame(src, range, stream);
+    FrameWalker walker(src);
+    const auto first = walker.next();
     if (!first) return {};
     const FrameHeader& head = first->header;
     SongInfo info;
@@ -300,53 +510,28 @@ SongInfo ScanSong(ByteSource& src) {
     info.channels = head.channels;
     info.samplesPerFrame = head.samplesPerFrame;
 
-    std::uint64_t pos = first->pos;
     std::uint64_t frames = 0;      // at the first frame's rate and size
     std::uint64_t otherFrames = 0; // at other rates, whose length is otherMs
-    const auto infoFrame = ReadInfoFrame(src, pos, head);
-    if (infoFrame) {
-        pos += head.length; // libmpg123 skips it: it holds no audio
-        // The header counts the frames of the first song only; believed when that song
-        // ends where the header says (at the end, or where the next song or a tag
-        // begins), as checking the byte count costs nothing.
-        const std::uint64_t songEnd = first->pos + infoFrame->bytes;
-        if (infoFrame->frames > 0 && infoFrame->bytes > static_cast<std::uint64_t>(head.length) &&
-            songEnd <= range.end && SongMayEndAt(src, songEnd, range.end)) {
-            frames = infoFrame->frames;
-            pos = songEnd;
-            info.fromHeader = true;
-        }
-    }
-    // Every frame beyond, as libmpg123 reads them: where a frame ends, any header
-    // starts the next one (a joined song's Info frame plays as a frame of silence, a
-    // new format plays on); tags there are stepped over, and past damage the walk
-    // goes on at the next header that another of its stream follows.
     double otherMs = 0;
-    while (pos < range.end) {
-        auto h = FrameAt(src, pos, range.end, stream, false, 0);
-        if (!h) h = FrameAt(src, pos, range.end, stream, true, 0);
-        if (h) {
-            if (h->sampleRate == head.sampleRate && h->samplesPerFrame == head.samplesPerFrame) {
-                ++frames;
-            } else {
-                ++otherFrames;
-                otherMs += h->samplesPerFrame * 1000.0 / h->sampleRate;
-            }
-            pos += h->length;
-            continue;
+    const auto count = [&](const FrameHeader& h) {
+        if (h.sampleRate == head.sampleRate && h.samplesPerFrame == head.samplesPerFrame) {
+            ++frames;
+        } else {
+            ++otherFrames;
+            otherMs += h.samplesPerFrame * 1000.0 / h.sampleRate;
         }
-        if (const std::uint64_t tag = Id3v2Size(src, pos)) {
-            pos += tag;
-            continue;
-        }
-        if (StartsWith(src.read(pos, 3), "TAG")) {
-            pos += 128;
-            continue;
-        }
-        const auto next = FindFrame(src, pos, range.end, stream, 1);
-        if (!next) break;
-        pos = next->pos;
+    };
+    // libmpg123 skips an Info frame: it holds no audio.
+    const auto infoFrame = ReadInfoFrame(src, first->pos, head);
+    if (!infoFrame) {
+        count(head);
+    } else if (HeaderHolds(src, *first, walker.stream(), *infoFrame, walker.range().end)) {
+        frames = infoFrame->frames;
+        walker.skipTo(first->pos + infoFrame->bytes);
+        info.fromHeader = true;
     }
+    // Every frame beyond: a joined song's Info frame plays as a frame of silence.
+    while (const auto frame = walker.next()) count(frame->header);
     info.frames = frames + otherFrames;
     if (info.frames == 0) return {};
     const auto spf = static_cast<std::uint64_t>(head.samplesPerFrame);

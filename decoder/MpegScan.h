@@ -1,7 +1,9 @@
-// Song length from MPEG audio frame headers, without decoding, as libmpg123's gapless
-// decode puts the song out: tags are stepped over, a Xing/Info header (with its LAME
-// extension) is believed as far as the file agrees with it, and every frame beyond is
-// walked, through joined songs, free format and changes of format. Pure functions over
+// MPEG audio frames found from their headers, without decoding. Only frames that
+// prove themselves count: a stream, or a change of format inside it, starts where a
+// run of consecutive frames of one format begins; anything else is skipped. The
+// playback decodes exactly the frames the walk finds, and the song's length is theirs,
+// as libmpg123's gapless decode puts them out; a Xing/Info header (with its LAME
+// extension) stands in for the walk where the file bears it out. Pure functions over
 // a ByteSource, so they are easy to fuzz.
 #pragma once
 
@@ -21,12 +23,13 @@ struct FrameHeader {
     int samplesPerFrame = 0;
     int padding = 0; // bytes the padding bit adds
     int length = 0;  // bytes, header included; 0 for free format (the stream tells)
+    bool crc = false; // a CRC-16 follows the header
 
     bool freeFormat() const { return bitrateKbps == 0; }
-    // Frames of one stream keep version, layer, sample rate and free format.
+    // Frames of one stream keep version, layer, sample rate, mono or not, and free format.
     bool sameStream(const FrameHeader& other) const {
         return version == other.version && layer == other.layer && sampleRate == other.sampleRate &&
-               freeFormat() == other.freeFormat();
+               channels == other.channels && freeFormat() == other.freeFormat();
     }
 };
 
@@ -40,6 +43,36 @@ struct AudioRange {
     std::uint64_t end = 0;
 };
 AudioRange FindAudioRange(ByteSource& src);
+
+// A free-format stream's frame size without padding (0 for other streams).
+struct Stream {
+    FrameHeader header;
+    int freeBytes = 0;
+};
+
+struct Frame {
+    std::uint64_t pos = 0;
+    FrameHeader header; // with its length
+};
+
+// The frames that play, in file order. Tags are stepped over; where the next frame
+// does not follow on, the walk goes on at the next run of frames.
+class FrameWalker {
+public:
+    explicit FrameWalker(ByteSource& src);
+    std::optional<Frame> next();
+    // Goes on at pos in the current stream (frames before it counted otherwise).
+    void skipTo(std::uint64_t pos) { pos_ = pos; }
+    const AudioRange& range() const { return range_; }
+    const Stream& stream() const { return stream_; }
+
+private:
+    ByteSource& src_;
+    AudioRange range_;
+    Stream stream_;
+    std::uint64_t pos_ = 0;
+    bool started_ = false;
+};
 
 // Rate, channels and frame size are the first frame's; samples counts the frames at
 // that rate and frame size.
@@ -59,7 +92,5 @@ struct SongInfo {
 
 // Nothing valid for empty, tag-only and non-MPEG data.
 SongInfo ScanSong(ByteSource& src);
-// Whether there is MPEG audio at all: a run of frames after the leading tags.
-bool HasAudio(ByteSource& src);
 
 } // namespace mp3

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
@@ -106,28 +107,31 @@ private:
 };
 
 // One playback's own libmpg123 handle: 16-bit output at the file's rate and channels,
-// gapless, tags skipped, damaged frames resynced past.
+// gapless. It reads only the frames the walk finds, so that it never makes sound from
+// what is not MPEG audio and plays what mp3gettime timed.
 class Decoder {
 public:
-    bool open(int fd) {
+    explicit Decoder(ByteSource& source) : source_(source), walker_(source) {}
+    bool open() {
         static const int init = mpg123_init(); // a no-op on current libmpg123
         (void)init;
         handle_ = mpg123_new(nullptr, nullptr);
         if (!handle_) return false;
-        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SKIP_ID3V2 | MPG123_QUIET,
-                     0.0);
-        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0.0);
+        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SEEKBUFFER | MPG123_QUIET, 0.0);
         mpg123_format_none(handle_);
         const long* rates = nullptr;
         std::size_t count = 0;
         mpg123_rates(&rates, &count);
         for (std::size_t i = 0; i < count; ++i)
             mpg123_format(handle_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        return mpg123_open_fd(handle_, fd) == MPG123_OK;
+        return mpg123_replace_reader_handle(handle_, &Read, &Seek, nullptr) == MPG123_OK &&
+               mpg123_open_handle(handle_, this) == MPG123_OK;
     }
     ~Decoder() {
-        if (handle_) mpg123_delete(handle_); // closes; the descriptor stays ours
+        if (handle_) mpg123_delete(handle_);
     }
+    Decoder(const Decoder&) = delete;
+    Decoder& operator=(const Decoder&) = delete;
 
     // The next decoded frame's samples, in format(); false at the end or on an error
     // it cannot get past.
@@ -158,6 +162,36 @@ public:
     int samplesPerFrame() const { return samplesPerFrame_; }
 
 private:
+    // libmpg123's reader: the walked frames one after another, then the end.
+    static mpg123_ssize_t Read(void* self, void* buffer, std::size_t size) {
+        auto& d = *static_cast<Decoder*>(self);
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::size_t done = 0;
+        while (done < size) {
+            if (d.frameLeft_ == 0) {
+                const auto frame = d.walker_.next();
+                if (!frame) break;
+                d.framePos_ = frame->pos;
+                d.frameLeft_ = static_cast<std::size_t>(frame->header.length);
+            }
+            const auto bytes = d.source_.read(d.framePos_, std::min(d.frameLeft_, size - done));
+            if (bytes.empty()) { // the file shrank under us
+                d.frameLeft_ = 0;
+                break;
+            }
+            std::memcpy(out + done, bytes.data(), bytes.size());
+            done += bytes.size();
+            d.framePos_ += bytes.size();
+            d.frameLeft_ -= bytes.size();
+        }
+        return static_cast<mpg123_ssize_t>(done);
+    }
+    static off_t Seek(void*, off_t, int) { return -1; } // a stream: libmpg123 reads on
+
+    ByteSource& source_;
+    FrameWalker walker_;
+    std::uint64_t framePos_ = 0;
+    std::size_t frameLeft_ = 0;
     mpg123_handle* handle_ = nullptr;
     Format format_;
     int samplesPerFrame_ = 1152;
@@ -247,13 +281,10 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     const auto stopped = [generation] { return Stops::Instance().generation() != generation; };
     SongFile file(path);
     if (file.fd() < 0) return false;
-    {
-        // libmpg123 would find "frames" in any noise; play only what looks like MPEG audio.
-        FileSource source(file.fd(), file.size());
-        if (!HasAudio(source)) return false;
-    }
-    Decoder decoder;
-    if (!decoder.open(file.fd())) return false;
+    // Read as it plays, so that a file cut or deleted meanwhile ends the song there.
+    FileSource source(file.fd(), file.size(), 16 * 1024);
+    Decoder decoder(source);
+    if (!decoder.open()) return false;
     const std::uint8_t* data = nullptr;
     std::size_t bytes = 0;
     if (!decoder.next(data, bytes)) return false;

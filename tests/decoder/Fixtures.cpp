@@ -56,6 +56,15 @@ std::vector<std::string> Corpus() {
     return paths;
 }
 
+std::vector<std::pair<std::string, std::string>> Rules() {
+    Songs(); // makes them
+    std::ifstream index(kDir + "/rules.txt");
+    std::vector<std::pair<std::string, std::string>> files;
+    for (std::string name, holds; index >> name >> holds;)
+        files.emplace_back(kDir + "/rules/" + name, holds);
+    return files;
+}
+
 std::string Broken(const std::string& name) {
     return std::string(ZAMPOLO_SOURCE_DIR) + "/tests/decoder/data/" + name;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fixtures {
@@ -22,6 +23,9 @@ const std::vector<Song>& Songs();
 const Song& Get(const std::string& name);
 // The files as people have them (corpus.txt of make_fixtures.py), native paths.
 std::vector<std::string> Corpus();
+// Files that are no MPEG audio and damaged songs, native paths, each with what it
+// holds: "none", "song" (nothing in its gaps) or "junk" (junk in its gaps).
+std::vector<std::pair<std::string, std::string>> Rules();
 // A committed broken file (native path).
 std::string Broken(const std::string& name);
 // A fresh, empty folder for one test.

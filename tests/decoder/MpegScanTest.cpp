@@ -28,7 +28,8 @@ Bytes Frames(int count) {
     Bytes b;
     for (int i = 0; i < count; ++i) {
         Append(b, kHeader);
-        b.resize(b.size() + kFrameLength - 4, 0x55);
+        b.resize(b.size() + 32, 0); // side information an encoder may write
+        b.resize(b.size() + kFrameLength - 36, 0x55);
     }
     return b;
 }

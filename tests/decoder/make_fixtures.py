@@ -11,8 +11,13 @@ input) and header tells whether the file starts with a Xing/Info frame.
 DIR/corpus.txt names the files as people have them, one a line: songs joined end to
 end, free format, a change of format inside a file, large tags, leading junk. They
 are only ever compared with libmpg123's own decode.
+
+DIR/rules.txt names, one a line with what it holds, files named .mp3 that are no MPEG
+audio ("none") and songs damaged as downloads and disks damage them: with nothing in
+their gaps ("song") or with junk there that libmpg123 might take for frames ("junk").
 """
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -99,6 +104,56 @@ def corpus(dir):
     return sorted(list(made) + KEPT)
 
 
+def rules(dir):
+    """Makes the files of rules.txt in dir; returns their lines."""
+    def sh(command):
+        subprocess.run(command, shell=True, check=True, cwd=dir, stdin=subprocess.DEVNULL)
+
+    sh("sox -n -r 44100 -c 2 -b 16 music.wav synth 20 pinknoise vol 0.3 "
+       "synth 20 sine amod 0.3 30 fade 0 20 5")
+    sh("sox -n -r 44100 -c 2 -b 16 quiet.wav synth 5 sine 440 vol 0.001")
+    ff = "ffmpeg -nostdin -v error -y"
+    none = {"wav16": "cp music.wav", "wav24": "sox music.wav -b 24 -t wav",
+            "wav22m": "sox music.wav -r 22050 -c 1 -t wav", "quiet_wav": "cp quiet.wav",
+            "aiff": "sox music.wav -t aiff", "flac": "sox music.wav -t flac",
+            "ogg": f"{ff} -i music.wav -c:a libvorbis -f ogg",
+            "opus": f"{ff} -i music.wav -c:a libopus -f ogg",
+            "adts": f"{ff} -i music.wav -c:a aac -f adts",
+            "m4a": f"{ff} -i music.wav -c:a aac -f mp4",
+            "png": f"{ff} -f lavfi -i testsrc=s=320x240 -frames:v 1 -c:v png -f image2",
+            "jpeg": f"{ff} -f lavfi -i testsrc=s=320x240 -frames:v 1 -c:v mjpeg -f image2",
+            "font": "cp /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+            "program": "cp /bin/ls", "archive": "sh -c 'gzip -c music.wav > \"$0\"'"}
+    for name, command in none.items():
+        sh(f"{command} {name}.mp3")
+    lines = [f"{name}.mp3 none" for name in none]
+    noise = random.Random(1)
+    made = {"random.mp3": noise.randbytes(1 << 20), "zeros.mp3": bytes(500000),
+            "text.mp3": ("Canción de prueba, no es audio.\n" * 2000).encode()}
+    sh("lame --quiet -V 2 music.wav vbr.mp3")
+    sh("lame --quiet -b 128 music.wav cbr.mp3")
+    sh(f"{ff} -i music.wav -c:a libmp3lame -b:a 128k -f wav riff.mp3")  # MPEG in a RIFF wrapper
+    lines.append("riff.mp3 song")
+    for kind in ("vbr", "cbr"):
+        with open(os.path.join(dir, kind + ".mp3"), "rb") as f:
+            song = f.read()
+        n = len(song)
+        made[f"{kind}_cut.mp3"] = song[:n * 6 // 10]  # a download cut short
+        made[f"{kind}_zeros_tail.mp3"] = song[:n // 3] + bytes(n - n // 3)  # never finished
+        a, b = n * 4 // 10, n * 6 // 10  # four seconds of a bad stretch of disk
+        made[f"{kind}_zeros_inside.mp3"] = song[:a] + bytes(b - a) + song[b:]
+        made[f"{kind}_garbage_inside.mp3"] = song[:a] + noise.randbytes(b - a) + song[b:]
+    for name, data in made.items():
+        with open(os.path.join(dir, name), "wb") as f:
+            f.write(data)
+        if name not in ("random.mp3", "zeros.mp3", "text.mp3"):
+            lines.append(f"{name} {'junk' if 'garbage' in name else 'song'}")
+    lines += [f"{name} none" for name in ("random.mp3", "zeros.mp3", "text.mp3")]
+    for entry in ("music.wav", "quiet.wav", "vbr.mp3", "cbr.mp3"):
+        os.remove(os.path.join(dir, entry))
+    return lines
+
+
 def id3v2(title):
     frame = b"\x03" + title.encode("latin-1")
     body = b"TIT2" + struct.pack(">I", len(frame)) + b"\0\0" + frame + b"\0" * 300  # padding
@@ -122,6 +177,13 @@ def id3v1(title):
 def main():
     dir = sys.argv[1]
     index = os.path.join(dir, "fixtures.txt")
+    if not os.path.exists(os.path.join(dir, "rules.txt")):
+        tmp = tempfile.mkdtemp(dir=os.path.dirname(os.path.abspath(dir)))
+        lines = rules(tmp)
+        os.makedirs(dir, exist_ok=True)
+        os.replace(tmp, os.path.join(dir, "rules"))
+        with open(os.path.join(dir, "rules.txt"), "w") as f:
+            f.write("\n".join(lines) + "\n")
     if os.path.exists(index) and os.path.exists(os.path.join(dir, "corpus.txt")):
         return
     os.makedirs(dir, exist_ok=True)
