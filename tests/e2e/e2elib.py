@@ -442,11 +442,12 @@ class X:
                           "--name", name], check_rc=False)
         return [int(w) for w in out.split()]
 
-    def wait_window(self, name, timeout=10):
+    # The bound only stops a test that would hang: a busy machine may take long to map.
+    def wait_window(self, name, timeout=60):
         return wait_for(lambda: (self.windows(name) or [None])[0], timeout, 0.02,
                         f"a window named {name!r}")
 
-    def wait_gone(self, wid, timeout=10):
+    def wait_gone(self, wid, timeout=60):
         wait_for(lambda: wid not in self.windows("."), timeout, 0.02, f"window {wid} to close")
 
     def geometry(self, wid):

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# run.sh BUILD_DIR SECONDS: seeds made with sox and lame, and the decoder tests' songs
-# and files as people have them (made into the build tree as the tests make them),
-# then each fuzz target for half the seconds. Fails on a crash, a leak, a hang
-# (-timeout) or runaway memory.
+# run.sh BUILD_DIR SECONDS: seeds made with sox and lame, and the decoder tests' songs,
+# files as people have them, files that are no MPEG audio and damaged songs (made into
+# the build tree as the tests make them), then each fuzz target for half the seconds.
+# Fails on a crash, a leak, a hang (-timeout), runaway memory or a broken rule.
 set -euo pipefail
 build=${1:?usage: run.sh BUILD_DIR SECONDS}; seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -25,7 +25,7 @@ fi
 fixtures=$build/tests/decoder/fixtures
 mkdir -p "$build/tests/decoder"
 flock "$fixtures.lock" /usr/bin/python3 "$here/../decoder/make_fixtures.py" "$fixtures"
-cp "$fixtures/"*.mp3 "$fixtures/corpus/"* "$corpus/"
+cp "$fixtures/"*.mp3 "$fixtures/corpus/"* "$fixtures/rules/"* "$corpus/"
 half=$(( seconds / 2 ))
 common=(-max_total_time="$half" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1
