@@ -91,8 +91,8 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* p, int bits) {
 // alone; 0 where they do not (Layer II: they depend on the allocation tables).
 int ProtectedBits(const std::uint8_t* p, const FrameHeader& h) {
     if (h.layer == 2) return 0;
-    if (h.layer == 3) return 8 * (h.version == 1 ? (h.channels == 1 ? 17 : 32)
-                                                 : (h.channels == 1 ? 9 : 17));
+    if (h.layer == 3)
+        return 8 * (h.version == 1 ? (h.channels == 1 ? 17 : 32) : (h.channels == 1 ? 9 : 17));
     if (h.layer == 1) {
         const int mode = p[3] >> 6;
         const int bound = mode == 1 ? 4 * (((p[3] >> 4) & 3) + 1) : 32;
@@ -136,16 +136,16 @@ bool SideInfoPlausible(std::span<const std::uint8_t> frame, const FrameHeader& h
     }
     if (h.layer != 3) return true;
     const bool mpeg1 = h.version == 1;
-    bits.get(mpeg1 ? 9 : 8);                                 // main_data_begin
-    bits.get(mpeg1 ? (channels == 1 ? 5 : 3) : channels);    // private bits
-    if (mpeg1) bits.get(4 * channels);                       // scfsi
+    bits.get(mpeg1 ? 9 : 8);                              // main_data_begin
+    bits.get(mpeg1 ? (channels == 1 ? 5 : 3) : channels); // private bits
+    if (mpeg1) bits.get(4 * channels);                    // scfsi
     for (int granule = 0; granule < (mpeg1 ? 2 : 1); ++granule) {
         for (int c = 0; c < channels; ++c) {
-            bits.get(12); // part2_3_length
+            bits.get(12);                        // part2_3_length
             if (bits.get(9) > 288) return false; // big_values
             bits.get(8 + (mpeg1 ? 4 : 9));       // global gain, scalefactor compression
             int tables = 3;
-            if (bits.get(1)) {                   // window switching
+            if (bits.get(1)) { // window switching
                 if (bits.get(2) == 0) return false;
                 bits.get(1);
                 tables = 2;
@@ -181,29 +181,34 @@ bool Plausible(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
     return crc == ((bytes[4] << 8) | bytes[5]);
 }
 
+// Frames that start a stream or a change of format: this many more must follow.
+constexpr int kRunDepth = 3;
+
 // A frame at pos, as FrameOf, that depth more plausible frames of its stream follow
-// (or the end, after one at least): what tells a frame from stray sync bytes. stream changes only when it
-// holds.
+// (or the end, after one at least): what tells a frame from stray sync bytes. stream changes only
+// when it holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                    Stream& stream, bool anyStream, int depth) {
     Stream s = stream;
     const auto h = FrameOf(src, pos, end, s, anyStream);
-    if (!h || (depth > 0 && !Plausible(src, pos, *h))) return std::nullopt;
-    std::uint64_t next = pos + h->length;
-    int i = 0;
-    for (; i < depth && next != end; ++i) {
-        const auto n = FrameOf(src, next, end, s, false);
-        if (!n || !Plausible(src, next, *n)) return std::nullopt;
-        next += n->length;
+    if (!h) return std::nullopt;
+    std::array<Frame, 8> run{Frame{pos, *h}}; // the headers first: they cost least
+    int n = 1;
+    for (std::uint64_t next = pos + h->length; n <= depth && next != end; ++n) {
+        const auto f = FrameOf(src, next, end, s, false);
+        if (!f) return std::nullopt;
+        run[static_cast<std::size_t>(n)] = Frame{next, *f};
+        next += f->length;
     }
     // A run cut short by the end still needs two frames; free format, its whole run.
-    if (i < depth && (i == 0 || h->freeFormat())) return std::nullopt;
+    if (n <= depth && (n == 1 || h->freeFormat())) return std::nullopt;
+    for (int i = 0; depth > 0 && i < n; ++i)
+        if (!Plausible(src, run[static_cast<std::size_t>(i)].pos,
+                       run[static_cast<std::size_t>(i)].header))
+            return std::nullopt;
     stream = s;
     return h;
 }
-
-// Frames that start a stream or a change of format: this many more must follow.
-constexpr int kRunDepth = 3;
 
 struct Found {
     std::uint64_t pos = 0;
@@ -391,7 +396,8 @@ bool SongMayEndAt(ByteSource& src, std::uint64_t pos, std::uint64_t end) {
 
 // Whether frames of the stream end exactly at end: the song's last frame is there.
 bool FramesEndAt(ByteSource& src, std::uint64_t from, std::uint64_t end, const Stream& stream) {
-    const std::uint64_t begin = std::max(from, end - std::min<std::uint64_t>(end, 2 * kMaxFrameBytes));
+    const std::uint64_t begin =
+        std::max(from, end - std::min<std::uint64_t>(end, 2 * kMaxFrameBytes));
     const auto window = src.read(begin, static_cast<std::size_t>(end - begin));
     const std::vector<std::uint8_t> bytes(window.begin(), window.end());
     for (std::size_t i = 0; i + 4 <= bytes.size(); ++i) {
@@ -447,8 +453,9 @@ bool HeaderHolds(ByteSource& src, const Frame& first, const Stream& stream, cons
         return false;
     std::uint64_t probed = 0; // points close behind the last one are not probed again
     for (int i = 1; i < 100; i += info.toc ? 1 : 10) {
-        const std::uint64_t offset = info.toc ? (*info.toc)[static_cast<std::size_t>(i)] * info.bytes / 256
-                                              : info.bytes * static_cast<std::uint64_t>(i) / 100;
+        const std::uint64_t offset =
+            info.toc ? (*info.toc)[static_cast<std::size_t>(i)] * info.bytes / 256
+                     : info.bytes * static_cast<std::uint64_t>(i) / 100;
         const std::uint64_t pos = std::max(first.pos + offset, first.pos + length);
         if (pos < probed) continue;
         if (pos >= songEnd || !FramesAround(src, pos, first.pos + length, songEnd, stream))
@@ -468,8 +475,8 @@ std::optional<Frame> FrameWalker::next() {
     const std::uint64_t end = range_.end;
     if (!started_) {
         started_ = true;
-        const auto first =
-            FindFrame(src_, range_.begin, end, stream_, kRunDepth, range_.begin + kFirstFrameWithin);
+        const auto first = FindFrame(src_, range_.begin, end, stream_, kRunDepth,
+                                     range_.begin + kFirstFrameWithin);
         if (!first) {
             pos_ = end;
             return std::nullopt;

@@ -21,8 +21,8 @@ struct FrameHeader {
     int sampleRate = 0;
     int channels = 0;
     int samplesPerFrame = 0;
-    int padding = 0; // bytes the padding bit adds
-    int length = 0;  // bytes, header included; 0 for free format (the stream tells)
+    int padding = 0;  // bytes the padding bit adds
+    int length = 0;   // bytes, header included; 0 for free format (the stream tells)
     bool crc = false; // a CRC-16 follows the header
 
     bool freeFormat() const { return bitrateKbps == 0; }

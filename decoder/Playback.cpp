@@ -13,8 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
@@ -117,7 +117,8 @@ public:
         (void)init;
         handle_ = mpg123_new(nullptr, nullptr);
         if (!handle_) return false;
-        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SEEKBUFFER | MPG123_QUIET, 0.0);
+        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_SEEKBUFFER | MPG123_QUIET,
+                     0.0);
         mpg123_format_none(handle_);
         const long* rates = nullptr;
         std::size_t count = 0;

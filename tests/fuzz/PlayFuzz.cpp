@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         done += static_cast<std::size_t>(n);
     }
     // A new file each time, so that no song follows another in the same stream.
-    const std::filesystem::path wav = std::filesystem::temp_directory_path() /
-                                      ("zampolo-fuzz-" + std::to_string(getpid()) + "-" +
-                                       std::to_string(runs++) + ".wav");
+    const std::filesystem::path wav =
+        std::filesystem::temp_directory_path() /
+        ("zampolo-fuzz-" + std::to_string(getpid()) + "-" + std::to_string(runs++) + ".wav");
     setenv("MP3_OUTPUT", ("wav:" + wav.string()).c_str(), 1);
     const std::string path = platform::AnsiFromNativePath("/proc/self/fd/" + std::to_string(fd));
     MP3REQUEST request{path.c_str(), 0, nullptr, 0};
