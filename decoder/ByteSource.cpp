@@ -15,10 +15,11 @@ std::span<const std::uint8_t> FileSource::read(std::uint64_t pos, std::size_t n)
     if (pos >= size_) return {};
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - pos));
     if (pos < windowPos_ || pos + n > windowPos_ + windowSize_) {
-        // A read that goes on from the window takes a large one; a probe elsewhere in
-        // the file (the header's table of contents) only what it needs.
-        const bool onward =
-            windowSize_ == 0 ? pos == 0 : pos >= windowPos_ && pos <= windowPos_ + windowSize_;
+        // A read that goes on from the window (a frame or so past it) takes a large one;
+        // a probe elsewhere in the file (the header's table of contents) only what it needs.
+        const bool onward = windowSize_ == 0
+                                ? pos == 0
+                                : pos >= windowPos_ && pos <= windowPos_ + windowSize_ + kProbe;
         const std::size_t want = std::max(onward ? windowBytes_ : kProbe, n);
         if (windowCapacity_ < want) {
             window_.reset(new std::uint8_t[want]);

@@ -39,7 +39,7 @@ public:
 
 private:
     static constexpr std::size_t kWindow = 256 * 1024;
-    static constexpr std::size_t kProbe = 16 * 1024;
+    static constexpr std::size_t kProbe = 4 * 1024;
     int fd_;
     std::uint64_t size_;
     std::size_t windowBytes_;

@@ -416,13 +416,28 @@ bool FramesEndAt(ByteSource& src, std::uint64_t from, std::uint64_t end, const S
     return false;
 }
 
+// The longest frame the stream may have, padding included.
+std::uint64_t LongestFrame(const Stream& stream) {
+    const FrameHeader& h = stream.header;
+    if (h.freeFormat()) return static_cast<std::uint64_t>(stream.freeBytes) + 4;
+    const auto& table = h.version == 1 ? kBitratesV1 : kBitratesV2;
+    const long bits = table[static_cast<std::size_t>(h.layer - 1)][14] * 1000L;
+    const long bytes = h.layer == 1
+                           ? (12 * bits / h.sampleRate + 1) * 4
+                           : (h.layer == 2 || h.version == 1 ? 144 : 72) * bits / h.sampleRate + 1;
+    return static_cast<std::uint64_t>(bytes);
+}
+
 // Whether pos lies inside the stream's audio: a frame that starts at most one frame
-// before it begins a run of the stream that goes on past it.
+// before it begins a run of the stream that goes on past it. One small read.
 bool FramesAround(ByteSource& src, std::uint64_t pos, std::uint64_t begin, std::uint64_t end,
                   const Stream& stream) {
-    const std::uint64_t from = std::max(begin, pos - std::min<std::uint64_t>(pos, kMaxFrameBytes));
-    const auto window = src.read(from, static_cast<std::size_t>(pos - from + 2));
-    const std::vector<std::uint8_t> bytes(window.begin(), window.end());
+    const std::uint64_t longest = LongestFrame(stream);
+    const std::uint64_t from = pos - std::min(pos - begin, longest);
+    const auto window =
+        src.read(from, static_cast<std::size_t>(std::min(end - from, pos - from + 4 * longest)));
+    const std::vector<std::uint8_t> bytes(
+        window.begin(), window.begin() + std::min<std::size_t>(window.size(), pos - from + 2));
     for (std::size_t i = 0; i + 1 < bytes.size() && from + i <= pos; ++i) {
         if (bytes[i] != 0xFF || (bytes[i + 1] & 0xE0) != 0xE0) continue;
         Stream s = stream;
@@ -442,7 +457,7 @@ bool FramesAround(ByteSource& src, std::uint64_t pos, std::uint64_t begin, std::
 // An Info header counts the first song's frames. It is believed where the file bears
 // it out: that song's last frame ends where the header's byte count says, a song may
 // end there, and frames of the stream lie where its table of contents (or, without
-// one, every tenth of the byte count) points. A song cut short, one whose tail was
+// one, the byte count) puts each tenth of the song. A song cut short, one whose tail was
 // never written (zeros) or one damaged inside is walked instead.
 bool HeaderHolds(ByteSource& src, const Frame& first, const Stream& stream, const InfoFrame& info,
                  std::uint64_t end) {
@@ -451,16 +466,15 @@ bool HeaderHolds(ByteSource& src, const Frame& first, const Stream& stream, cons
     if (info.frames == 0 || info.bytes <= length || songEnd > end ||
         !SongMayEndAt(src, songEnd, end) || !FramesEndAt(src, first.pos + length, songEnd, stream))
         return false;
-    std::uint64_t probed = 0; // points close behind the last one are not probed again
-    for (int i = 1; i < 100; i += info.toc ? 1 : 10) {
+    // Every tenth of the song: a few small reads, so that the look-up stays cheap; a
+    // bad stretch between two of them is not seen.
+    for (int i = 10; i < 100; i += 10) {
         const std::uint64_t offset =
             info.toc ? (*info.toc)[static_cast<std::size_t>(i)] * info.bytes / 256
                      : info.bytes * static_cast<std::uint64_t>(i) / 100;
         const std::uint64_t pos = std::max(first.pos + offset, first.pos + length);
-        if (pos < probed) continue;
         if (pos >= songEnd || !FramesAround(src, pos, first.pos + length, songEnd, stream))
             return false;
-        probed = pos + 64; // a probe reads from a frame before its point
     }
     return true;
 }

@@ -40,4 +40,10 @@ echo
 echo "== mp3gettime on four such songs joined end to end (warm cache)"
 "$bin/bench_gettime" "$work/joined4.mp3" 15
 echo
+# What is no song is refused at once: a 20-second CD-quality WAV file named .mp3.
+[ -s "$work/wav.mp3" ] || sox -n -r 44100 -c 2 -b 16 -t wav "$work/wav.mp3" synth 20 \
+    pinknoise vol 0.3 synth 20 sine amod 0.3 30 fade 0 20 5
+echo "== mp3gettime on a 20-second WAV file named .mp3 (warm cache; libmpg123 times noise)"
+"$bin/bench_gettime" "$work/wav.mp3" 15
+echo
 exec /usr/bin/python3 "$here/decoder_bench.py" --bin "$bin" --work "$work/play" "${@:2}"
