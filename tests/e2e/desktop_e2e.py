@@ -201,10 +201,13 @@ def run(args):
         e2e.wait_for(lambda: name in (playerctl(s, "-l") or "").split(), BOUND_S, 0.05, name)
         call(s, "Quit", "org.mpris.MediaPlayer2", name)
         check(other.wait(5) == 0, "the second player did not end on Quit")
+        placed = x.geometry(x.frame(wid))
         x.click_control(wid, *MINIMISE)
         e2e.wait_for(lambda: x.state(wid) == "Iconic", BOUND_S, 0.02, "the window minimised")
         call(s, "Raise", "org.mpris.MediaPlayer2")
         e2e.wait_for(lambda: x.state(wid) == "Normal", BOUND_S, 0.02, "the window raised")
+        # The window manager draws the raise; the next click must find the window in place.
+        e2e.wait_for(lambda: x.geometry(x.frame(wid)) == placed, BOUND_S, 0.02, "the window back")
 
         # The bus goes away: the player goes on to its next song.
         song = watch.current()
