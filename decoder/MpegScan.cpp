@@ -247,15 +247,6 @@ std::uint64_t Id3v2Size(ByteSource& src, std::uint64_t pos) {
     return 10 + size + ((head[5] & 0x10) ? 10 : 0);
 }
 
-// The Xing/Info header of the first frame: frame count, encoder delay and padding.
-struct InfoFrame {
-    std::uint64_t frames = 0; // 0: not given
-    std::uint64_t bytes = 0;  // the stream's size, this frame included; 0: not given
-    int delay = 0;
-    int padding = 0;
-    std::optional<std::array<std::uint8_t, 100>> toc; // byte offsets by percent of time, /256
-};
-
 // h has its length (the stream's, for free format).
 std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
     if (h.layer != 3) return std::nullopt;
@@ -496,7 +487,14 @@ std::optional<Frame> FrameWalker::next() {
             return std::nullopt;
         }
         pos_ = first->pos + first->header.length;
-        return Frame{first->pos, first->header};
+        // An Info frame goes to the decoder, for its gapless trim, only where the file
+        // bears the header out; otherwise neither the decoder nor the length heeds it.
+        const auto info = ReadInfoFrame(src_, first->pos, first->header);
+        if (!info) return Frame{first->pos, first->header};
+        if (HeaderHolds(src_, Frame{first->pos, first->header}, stream_, *info, end)) {
+            info_ = info;
+            return Frame{first->pos, first->header};
+        }
     }
     while (pos_ < end) {
         // The stream goes on where a frame ends; a new format only with a run of its own.
@@ -543,10 +541,10 @@ SongInfo ScanSong(ByteSource& src) {
         }
     };
     // libmpg123 skips an Info frame: it holds no audio.
-    const auto infoFrame = ReadInfoFrame(src, first->pos, head);
+    const auto& infoFrame = walker.info();
     if (!infoFrame) {
         count(head);
-    } else if (HeaderHolds(src, *first, walker.stream(), *infoFrame, walker.range().end)) {
+    } else {
         frames = infoFrame->frames;
         walker.skipTo(first->pos + infoFrame->bytes);
         info.fromHeader = true;

@@ -9,6 +9,7 @@
 
 #include "ByteSource.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -50,6 +51,15 @@ struct Stream {
     int freeBytes = 0;
 };
 
+// A Xing/Info header in the first frame: frame count, encoder delay and padding.
+struct InfoFrame {
+    std::uint64_t frames = 0; // 0: not given
+    std::uint64_t bytes = 0;  // the stream's size, this frame included; 0: not given
+    int delay = 0;
+    int padding = 0;
+    std::optional<std::array<std::uint8_t, 100>> toc; // byte offsets by percent of time, /256
+};
+
 struct Frame {
     std::uint64_t pos = 0;
     FrameHeader header; // with its length
@@ -63,8 +73,9 @@ public:
     std::optional<Frame> next();
     // Goes on at pos in the current stream (frames before it counted otherwise).
     void skipTo(std::uint64_t pos) { pos_ = pos; }
-    const AudioRange& range() const { return range_; }
-    const Stream& stream() const { return stream_; }
+    // The first song's Info header where the file bears it out; the first frame then
+    // is that header's. An Info frame it does not bear out is skipped.
+    const std::optional<InfoFrame>& info() const { return info_; }
 
 private:
     ByteSource& src_;
@@ -72,6 +83,7 @@ private:
     Stream stream_;
     std::uint64_t pos_ = 0;
     bool started_ = false;
+    std::optional<InfoFrame> info_;
 };
 
 // Rate, channels and frame size are the first frame's; samples counts the frames at
