@@ -166,9 +166,10 @@ bool SideInfoPlausible(std::span<const std::uint8_t> frame, const FrameHeader& h
 // CRC that does not hold, say no.
 bool Plausible(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
     const auto bytes = src.read(pos, static_cast<std::size_t>(h.length));
+    if (bytes.size() < 4 || (bytes[3] & 3) == 2) return false;
     const int protectedBits = ProtectedBits(bytes.data(), h);
     const std::size_t sideInfo = (h.crc ? 6 : 4) + static_cast<std::size_t>(protectedBits + 7) / 8;
-    if (bytes.size() < sideInfo || (bytes[3] & 3) == 2) return false;
+    if (bytes.size() < sideInfo) return false;
     if (h.layer == 2 && h.version == 1 &&
         (h.channels == 1 ? h.bitrateKbps >= 224
                          : (h.bitrateKbps == 32 || h.bitrateKbps == 48 || h.bitrateKbps == 56 ||
@@ -185,8 +186,8 @@ bool Plausible(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
 constexpr int kRunDepth = 3;
 
 // A frame at pos, as FrameOf, that depth more plausible frames of its stream follow
-// (or the end, after one at least): what tells a frame from stray sync bytes. stream changes only
-// when it holds.
+// (or the end, after one at least): what tells a frame from stray sync bytes. stream
+// changes only when it holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
                                    Stream& stream, bool anyStream, int depth) {
     Stream s = stream;
