@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2elib as e2e  # noqa: E402
 from e2elib import check, Failure  # noqa: E402
 
-PLAY, MINIMISE = (720, 120, 615, 615), (6000, 120, 615, 615)
+FOLDER, PLAY, MINIMISE = (120, 120, 615, 615), (720, 120, 615, 615), (6000, 120, 615, 615)
 SONGS = [("Alba.mp3", 349.0), ("Brisa.mp3", 466.0), ("Canción del río.mp3", 622.0),
          ("Duna.mp3", 831.0)]
 SECONDS, HOLD_S = 4.0, 0.8
@@ -90,7 +90,8 @@ def screen_reader(s, press=None):
 
 def run(args):
     skip = e2e.check_tools(["dbus-daemon", "dbus-send", "dbus-monitor", "playerctl",
-                            "/usr/libexec/at-spi-bus-launcher"])
+                            "/usr/libexec/at-spi-bus-launcher", "/usr/libexec/xdg-desktop-portal",
+                            "/usr/libexec/xdg-desktop-portal-gtk"])
     if skip:
         return skip
     zampoplay = os.path.join(os.path.abspath(args.dist), "zampoplay")
@@ -236,7 +237,69 @@ def run(args):
         if what == "stop" or what == "play-pause" and not song:
             check(not [p for p in plays if rec.time_of(p["first"]) < t < rec.time_of(p["last"])
                        - 0.3], f"{what}: the song went on")
+    portal_chooser(zampoplay, os.path.join(work, "portal"))
     return 0
+
+
+def portal_chooser(zampoplay, work):
+    """The desktop's own chooser (xdg-desktop-portal with its GTK backend), answered
+    with keys: a cancel changes nothing, a folder typed into it is the one play takes,
+    and a portal killed with its chooser open leaves our own chooser, then nothing
+    chosen."""
+    folder = os.path.join(work, "otra")
+    os.makedirs(folder)
+    songs = {"Eco.mp3", "Faro.mp3"}
+    for name, freq in zip(sorted(songs), (1047.0, 1319.0)):
+        e2e.make_song(os.path.join(folder, name), freq, SECONDS)
+    with e2e.Session(work) as s:
+        s.start_display()
+        s.start_audio()
+        s.start_bus()
+        portal, gtk = s.start_portal()
+        x = e2e.X(s)
+        player = s.spawn("zampoplay", [zampoplay], cwd=work)
+        wid = x.wait_window(r"^Zampolo 1\.0 - ")
+        watch = e2e.TitleWatch(s, wid)
+        can_play = ("Get", "org.freedesktop.DBus.Properties", "zampoplay", f"string:{PLAYER}",
+                    "string:CanPlay")
+        e2e.wait_for(lambda: "zampoplay" in (playerctl(s, "-l") or "").split(), 5, 0.05,
+                     "zampoplay in playerctl's list")
+
+        x.click_control(wid, *FOLDER)
+        dlg = x.chooser("xdg-desktop-portal-gtk")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg, 3)
+        check("boolean false" in call(s, *can_play)[1], "play enabled after a cancel")
+
+        def play(what):
+            """Play starts a song of the folder chosen through the portal."""
+            e2e.wait_for(lambda: x.click_control(wid, *PLAY) and playerctl(s, "status") ==
+                         "Playing" and watch.current() in songs, 10, 0.5, f"{folder} after {what}")
+
+        x.choose_folder(wid, folder, portal=True)
+        play("choosing it")
+        check(playerctl(s, "stop") is not None, "playerctl stop failed")
+        e2e.wait_for(lambda: playerctl(s, "status") == "Stopped", 5, 0.05, "the stop")
+
+        # Modal: neither a click nor a remote plays while the chooser is open.
+        x.click_control(wid, *FOLDER)
+        x.chooser("xdg-desktop-portal-gtk")
+        x.click_control(wid, *PLAY)
+        call(s, "Play")
+        for p in (portal, gtk):
+            p.kill()
+            p.wait(5)
+        dlg = x.chooser("zampoplay")  # ours, in its place
+        check(playerctl(s, "status") == "Stopped", "a song started under the chooser")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg, 3)
+        play("the portal went")
+        check(x.close_twice(player, wid) == 0, "the player did not end well")
+        watch.stop()
+    with open(os.path.join(work, "zampoplay.log"), "rb") as f:
+        check(not f.read().strip(), "zampoplay printed something")
 
 
 def main():
