@@ -1,5 +1,6 @@
 #include "Portal.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -22,6 +23,7 @@ const char* const kResponseSlot = SLOT(Received(uint, QVariantMap));
 // The call only makes the request; the chooser then waits for the user as long as it
 // likes. A portal that has not made it by then is taken for none.
 constexpr int kCallTimeoutMs = 5000;
+constexpr int kLateCloseMs = 1000;
 
 // Receives the request's Response (QtDBus hands signals to slots only).
 class Response : public QObject {
@@ -122,12 +124,19 @@ PortalChoice ChooseFolderWithPortal(QWidget* owner, const QString& title) {
                         {QStringLiteral("directory"), true},
                         {QStringLiteral("current_folder"), home}};
     ModalStandIn modal;
-    QDBusPendingCallWatcher pending(bus.asyncCall(call, kCallTimeoutMs));
-    QDBusError::ErrorType error = QDBusError::NoError;
-    QObject::connect(&pending, &QDBusPendingCallWatcher::finished, &loop, [&] {
-        const QDBusPendingReply<QDBusObjectPath> reply = pending;
+    // A portal that has not made the request in time is taken for none; its reply may
+    // still come (then its chooser would open beside ours), so the call outlives us.
+    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), QCoreApplication::instance());
+    QTimer callTimeout;
+    callTimeout.setSingleShot(true);
+    QObject::connect(&callTimeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    callTimeout.start(kCallTimeoutMs);
+    bool replied = false;
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, &loop, [&] {
+        replied = true;
+        callTimeout.stop();
+        const QDBusPendingReply<QDBusObjectPath> reply = *pending;
         if (reply.isError()) {
-            error = reply.error().type();
             loop.quit();
         } else if (reply.value().path() != path) { // portals before 0.9 chose the path
             bus.disconnect(kService, path, kRequest, QStringLiteral("Response"), &response,
@@ -140,15 +149,25 @@ PortalChoice ChooseFolderWithPortal(QWidget* owner, const QString& title) {
     loop.exec(QEventLoop::DialogExec);
     bus.disconnect(kService, path, kRequest, QStringLiteral("Response"), &response, kResponseSlot);
 
+    if (replied) {
+        pending->deleteLater();
+    } else {
+        QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending, [pending, bus] {
+            const QDBusPendingReply<QDBusObjectPath> reply = *pending;
+            pending->deleteLater();
+            if (!reply.isValid()) return;
+            // The portal hands a Close on to its backend, which must have shown the
+            // chooser by then to close it: give it a moment.
+            QTimer::singleShot(kLateCloseMs, [bus, path = reply.value().path()] {
+                QDBusMessage close = QDBusMessage::createMethodCall(kService, path, kRequest,
+                                                                    QStringLiteral("Close"));
+                close.setAutoStartService(false);
+                bus.send(close);
+            });
+        });
+    }
     if (response.code)
         return {true, *response.code == 0 ? LocalPath(response.results) : std::nullopt};
-    if (error == QDBusError::NoReply || error == QDBusError::Timeout) {
-        // A portal that makes the request late would still show its chooser beside ours.
-        QDBusMessage close =
-            QDBusMessage::createMethodCall(kService, path, kRequest, QStringLiteral("Close"));
-        close.setAutoStartService(false);
-        bus.send(close);
-    }
     return {};
 }
 } // namespace platform::detail
