@@ -267,7 +267,7 @@ def portal_chooser(zampoplay, work):
                      "zampoplay in playerctl's list")
 
         x.click_control(wid, *FOLDER)
-        dlg = x.chooser("xdg-desktop-portal-gtk")
+        dlg = x.chooser("xdg-desktop-portal-gtk", 30)  # GTK makes its first chooser slowly
         x.activate(dlg)
         x.key("Escape")
         x.wait_gone(dlg, 3)
