@@ -23,7 +23,9 @@ const char* const kResponseSlot = SLOT(Received(uint, QVariantMap));
 // The call only makes the request; the chooser then waits for the user as long as it
 // likes. A portal that has not made it by then is taken for none.
 constexpr int kCallTimeoutMs = 5000;
-constexpr int kLateCloseMs = 1000;
+// A request made too late is closed again, tried every quarter second for five seconds.
+constexpr int kLateCloseTries = 20;
+constexpr int kLateCloseRetryMs = 250;
 
 // Receives the request's Response (QtDBus hands signals to slots only).
 class Response : public QObject {
@@ -59,6 +61,21 @@ public:
 private:
     QWidget widget_;
 };
+
+// The portal hands a Close on to its backend and fails it while the backend is still
+// making the chooser; the request stays, so the Close is tried again.
+void CloseLateRequest(const QDBusConnection& bus, const QString& path, int tries) {
+    QDBusMessage close =
+        QDBusMessage::createMethodCall(kService, path, kRequest, QStringLiteral("Close"));
+    close.setAutoStartService(false);
+    auto* closing = new QDBusPendingCallWatcher(bus.asyncCall(close), QCoreApplication::instance());
+    QObject::connect(closing, &QDBusPendingCallWatcher::finished, closing, [=] {
+        closing->deleteLater();
+        if (closing->isError() && tries > 1)
+            QTimer::singleShot(kLateCloseRetryMs, QCoreApplication::instance(),
+                               [=] { CloseLateRequest(bus, path, tries - 1); });
+    });
+}
 
 // The portal's name for our window, so that its chooser stays above it (X only).
 QString ParentWindow(QWidget* owner) {
@@ -155,15 +172,7 @@ PortalChoice ChooseFolderWithPortal(QWidget* owner, const QString& title) {
         QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending, [pending, bus] {
             const QDBusPendingReply<QDBusObjectPath> reply = *pending;
             pending->deleteLater();
-            if (!reply.isValid()) return;
-            // The portal hands a Close on to its backend, which must have shown the
-            // chooser by then to close it: give it a moment.
-            QTimer::singleShot(kLateCloseMs, [bus, path = reply.value().path()] {
-                QDBusMessage close = QDBusMessage::createMethodCall(kService, path, kRequest,
-                                                                    QStringLiteral("Close"));
-                close.setAutoStartService(false);
-                bus.send(close);
-            });
+            if (reply.isValid()) CloseLateRequest(bus, reply.value().path(), kLateCloseTries);
         });
     }
     if (response.code)

@@ -284,7 +284,7 @@ def portal_chooser(zampoplay, work):
         e2e.wait_for(lambda: playerctl(s, "status") == "Stopped", 5, 0.05, "the stop")
 
         # A portal that does not answer: ours opens after the bound, and the portal's
-        # chooser, made once it wakes, is closed again.
+        # chooser, made once it wakes, is closed again (before it makes the next).
         portal.send_signal(signal.SIGSTOP)
         x.click_control(wid, *FOLDER)
         dlg = x.chooser("zampoplay")
@@ -292,11 +292,12 @@ def portal_chooser(zampoplay, work):
         x.key("Escape")
         x.wait_gone(dlg, 3)
         portal.send_signal(signal.SIGCONT)
-        x.wait_gone(x.chooser("xdg-desktop-portal-gtk"), 5)
 
         # Modal: neither a click nor a remote plays while the chooser is open.
         x.click_control(wid, *FOLDER)
         x.chooser("xdg-desktop-portal-gtk")
+        e2e.wait_for(lambda: len(x.windows("^Selecciona la carpeta$")) == 1, 5, 0.05,
+                     "the late chooser gone")
         x.click_control(wid, *PLAY)
         call(s, "Play")
         for p in (portal, gtk):
