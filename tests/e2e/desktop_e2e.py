@@ -247,7 +247,7 @@ def portal_chooser(zampoplay, work):
     with keys: a cancel changes nothing, a folder typed into it is the one play takes,
     and a portal killed with its chooser open leaves our own chooser, then nothing
     chosen."""
-    folder = os.path.join(work, "otra")
+    folder = os.path.join(work, "Otra música")  # spelled in the URI as %20 and %C3%BA
     os.makedirs(folder)
     songs = {"Eco.mp3", "Faro.mp3"}
     for name, freq in zip(sorted(songs), (1047.0, 1319.0)):
