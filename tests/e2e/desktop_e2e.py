@@ -266,8 +266,11 @@ def portal_chooser(zampoplay, work):
         e2e.wait_for(lambda: "zampoplay" in (playerctl(s, "-l") or "").split(), 5, 0.05,
                      "zampoplay in playerctl's list")
 
-        x.click_control(wid, *FOLDER)
-        dlg = x.chooser("xdg-desktop-portal-gtk", 30)  # GTK makes its first chooser slowly
+        # GTK makes its first chooser slowly, and a click on a window just shown may be
+        # lost: press until a chooser comes (while one is open, a press does nothing).
+        e2e.wait_for(lambda: x.click_control(wid, *FOLDER) and
+                     x.windows("^Selecciona la carpeta$"), 30, 1.0, "the first chooser")
+        dlg = x.chooser("xdg-desktop-portal-gtk")
         x.activate(dlg)
         x.key("Escape")
         x.wait_gone(dlg, 3)
@@ -293,11 +296,15 @@ def portal_chooser(zampoplay, work):
         x.wait_gone(dlg, 3)
         portal.send_signal(signal.SIGCONT)
 
-        # Modal: neither a click nor a remote plays while the chooser is open.
+        # Modal: neither a click nor a remote plays while the chooser is open (moved off
+        # the player's window, which it covers).
         x.click_control(wid, *FOLDER)
-        x.chooser("xdg-desktop-portal-gtk")
+        dlg = x.chooser("xdg-desktop-portal-gtk")
         e2e.wait_for(lambda: len(x.windows("^Selecciona la carpeta$")) == 1, 5, 0.05,
                      "the late chooser gone")
+        _, y, _, h = x.geometry(x.frame(wid))
+        s.run(["xdotool", "windowsize", str(dlg), "800", "300", "windowmove", str(dlg), "0",
+               str(y + h + 20)])
         x.click_control(wid, *PLAY)
         call(s, "Play")
         for p in (portal, gtk):

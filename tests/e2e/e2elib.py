@@ -514,12 +514,12 @@ class X:
         """Click the middle of a control placed in twips."""
         return self.click(wid, (left + width // 2) // TWIPS, (top + height // 2) // TWIPS)
 
-    def chooser(self, program, timeout=10):
+    def chooser(self, program):
         """The open folder chooser drawn by the program of that class (WM_CLASS)."""
         return wait_for(lambda: next((w for w in self.windows("^Selecciona la carpeta$") if
                                       f'"{program}"'.encode() in self.s.run(
                                           ["xprop", "-id", str(w), "WM_CLASS"], check_rc=False)),
-                                     None), timeout, 0.05, f"the chooser of {program}")
+                                     None), 10, 0.05, f"the chooser of {program}")
 
     def choose_folder(self, wid, folder, portal=False):
         """The player's folder button, then the folder's path typed into the chooser:
