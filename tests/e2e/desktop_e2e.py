@@ -247,7 +247,7 @@ def portal_chooser(zampoplay, work):
     with keys: a cancel changes nothing, a folder typed into it is the one play takes,
     and a portal killed with its chooser open leaves our own chooser, then nothing
     chosen."""
-    folder = os.path.join(work, "Otra música")  # spelled in the URI as %20 and %C3%BA
+    folder = os.path.join(work, "otra carpeta")  # spelled in the URI with a %20
     os.makedirs(folder)
     songs = {"Eco.mp3", "Faro.mp3"}
     for name, freq in zip(sorted(songs), (1047.0, 1319.0)):
@@ -286,6 +286,20 @@ def portal_chooser(zampoplay, work):
         check(playerctl(s, "stop") is not None, "playerctl stop failed")
         e2e.wait_for(lambda: playerctl(s, "status") == "Stopped", 5, 0.05, "the stop")
 
+        # Modal: neither a click nor a remote plays while the chooser is open (moved off
+        # the player's window, which it covers).
+        x.click_control(wid, *FOLDER)
+        dlg = x.chooser("xdg-desktop-portal-gtk")
+        _, y, _, h = x.geometry(x.frame(wid))
+        s.run(["xdotool", "windowsize", str(dlg), "800", "300", "windowmove", str(dlg), "0",
+               str(y + h + 20)])
+        x.click_control(wid, *PLAY)
+        call(s, "Play")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg, 3)
+        check(playerctl(s, "status") == "Stopped", "a song started under the chooser")
+
         # A portal that does not answer: ours opens after the bound, and the portal's
         # chooser, made once it wakes, is closed again (before it makes the next).
         portal.send_signal(signal.SIGSTOP)
@@ -296,22 +310,15 @@ def portal_chooser(zampoplay, work):
         x.wait_gone(dlg, 3)
         portal.send_signal(signal.SIGCONT)
 
-        # Modal: neither a click nor a remote plays while the chooser is open (moved off
-        # the player's window, which it covers).
+        # A portal killed with its chooser open: ours takes its place.
         x.click_control(wid, *FOLDER)
-        dlg = x.chooser("xdg-desktop-portal-gtk")
+        x.chooser("xdg-desktop-portal-gtk")
         e2e.wait_for(lambda: len(x.windows("^Selecciona la carpeta$")) == 1, 5, 0.05,
                      "the late chooser gone")
-        _, y, _, h = x.geometry(x.frame(wid))
-        s.run(["xdotool", "windowsize", str(dlg), "800", "300", "windowmove", str(dlg), "0",
-               str(y + h + 20)])
-        x.click_control(wid, *PLAY)
-        call(s, "Play")
         for p in (portal, gtk):
             p.kill()
             p.wait(5)
-        dlg = x.chooser("zampoplay")  # ours, in its place
-        check(playerctl(s, "status") == "Stopped", "a song started under the chooser")
+        dlg = x.chooser("zampoplay")
         x.activate(dlg)
         x.key("Escape")
         x.wait_gone(dlg, 3)
