@@ -13,7 +13,8 @@ packages=(
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3 lame twolame ffmpeg python3 python3-numpy
   fonts-liberation imagemagick qt6-translations-l10n python3-pil
   dbus-daemon dbus-bin playerctl at-spi2-core python3-pyatspi gir1.2-atspi-2.0
-  dpkg-dev file lintian
+  xdg-desktop-portal xdg-desktop-portal-gtk
+  dpkg-dev file lintian appstream
 )
 
 missing=()
@@ -29,4 +30,4 @@ SUDO=""
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -8,7 +8,8 @@ zampoplay runs in a private X display (Xvfb and openbox) with a private session
 bus, so that it serves the media remotes (MPRIS) as on a desktop, and is used
 through real clicks; both players sound into the same private PulseAudio null sink,
 whose monitor is recorded. Songs are tones, so each is found in the recording. The
-last rows set zampoplay with the bus beside zampoplay without one, in the same run.
+last rows set zampoplay with the bus beside zampoplay without one, and with the
+desktop's folder chooser (xdg-desktop-portal) beside its own, in the same run.
 """
 import argparse
 import glob
@@ -391,6 +392,28 @@ class Bench:
                  max(f[1] for f in figures[True]), max(f[1] for f in figures[False]),
                  note=f"worst of {runs} each, alternating, in this run")
 
+    def chooser(self, runs=2):
+        """Peak memory with the desktop's chooser (the portal's, drawn in a process of
+        its own) beside ours (in the player's process), both on the session bus."""
+        figures = {}
+        for portal in (True, False) * runs:
+            helpers = self.s.start_portal() if portal else ()
+            p, wid, _ = self.start_player()
+            self.x.choose_folder(wid, self.many, portal=portal)
+            self.x.click_control(wid, *PLAY)
+            time.sleep(1.5)
+            self.x.click_control(wid, *STOP)
+            time.sleep(0.3)
+            figures.setdefault(portal, []).append(peak_rss_mb(p.pid))
+            self.close_player(p, wid)
+            for h in helpers:
+                h.terminate()
+                h.wait(5)
+        self.row("peak resident memory (MB), 1,000 songs, chooser used once [portal's vs ours]",
+                 max(figures[True]), max(figures[False]),
+                 note=f"target with the portal <= 36 MB; worst of {runs} each, alternating, "
+                      "in this run; the second column is zampoplay with its own chooser")
+
     def memory(self):
         self.row("peak resident memory (MB), 1,000 songs", self.our_rss, self.their_rss,
                  note=f"target <= 36 MB (just started <= 30); zampoplay just started {self.fresh_rss:.1f} MB, "
@@ -411,7 +434,7 @@ class Bench:
             self.x = e2e.X(s)
             self.clients = ClientWatch(s)
             steps = (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
-                     self.memory, self.session_bus)
+                     self.memory, self.session_bus, self.chooser)
             if self.args.steps:
                 steps = [getattr(self, name) for name in self.args.steps.split(",")]
             for step in steps:
@@ -431,7 +454,7 @@ def main():
     ap.add_argument("--cpu-seconds", type=float, default=30)
     ap.add_argument("--idle-seconds", type=float, default=10)
     ap.add_argument("--steps", help="only these, comma-separated (startup,thousand,memory,"
-                    "song_changes,cpu,idle,session_bus); memory needs startup and thousand")
+                    "song_changes,cpu,idle,session_bus,chooser); memory needs startup and thousand")
     args = ap.parse_args()
     skip = e2e.check_tools(["mpg123"])
     if skip:

@@ -4,14 +4,18 @@
 #include "platform/Paths.h"
 #include "platform/QtBridge.h"
 
+#include "Portal.h"
+
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
@@ -48,25 +52,23 @@ LPITEMIDLIST MakeItemList(const std::string& native) {
     return list;
 }
 
-// The folder chooser, modal; its dialog is gone when this returns.
+// The folder chooser, modal: the desktop's through its portal where one answers, else
+// our own. Its dialog is gone when this returns. The chosen folder's native path.
 std::optional<std::string> ChooseFolder(const BROWSEINFOA* info) {
     const QString title =
         QString::fromStdU16String(platform::FromAnsi(info->lpszTitle ? info->lpszTitle : ""));
+    QWidget* owner = platform::WidgetOf(info->hwndOwner);
+    const platform::detail::PortalChoice portal =
+        platform::detail::ChooseFolderWithPortal(owner, title);
+    if (portal.answered) return portal.folder;
     platform::UseSpanishTexts();
     // Only file-system folders can be chosen here, whatever the flags say.
-    QFileDialog dialog(platform::WidgetOf(info->hwndOwner), title, QDir::homePath());
+    QFileDialog dialog(owner, title, QDir::homePath());
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString chosen = QDir::cleanPath(dialog.selectedFiles().first());
-    const std::string native = chosen.toStdString();
-    if (info->pszDisplayName) {
-        std::string name = platform::ToAnsi(QDir(chosen).dirName().toStdU16String());
-        name.resize(std::min<std::size_t>(name.size(), MAX_PATH - 1));
-        std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
-    }
-    return native;
+    return QFile::encodeName(QDir::cleanPath(dialog.selectedFiles().first())).toStdString();
 }
 } // namespace
 
@@ -107,6 +109,12 @@ LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
     // too, or the heap keeps them for the rest of the program.
     malloc_trim(0);
     if (!chosen) return nullptr;
+    if (info->pszDisplayName) {
+        const std::string& native = *chosen;
+        std::string name = platform::AnsiFromNativePath(native.substr(native.rfind('/') + 1));
+        name.resize(std::min<std::size_t>(name.size(), MAX_PATH - 1));
+        std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
+    }
     return MakeItemList(*chosen);
 }
 

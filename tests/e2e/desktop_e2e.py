@@ -9,6 +9,7 @@ import argparse
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import threading
@@ -20,7 +21,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2elib as e2e  # noqa: E402
 from e2elib import check, Failure  # noqa: E402
 
-PLAY, NEXT, MINIMISE = (720, 120, 615, 615), (1320, 120, 615, 615), (6000, 120, 615, 615)
+FOLDER, PLAY, NEXT = (120, 120, 615, 615), (720, 120, 615, 615), (1320, 120, 615, 615)
+MINIMISE = (6000, 120, 615, 615)
 SONGS = [("Alba.mp3", 349.0), ("Brisa.mp3", 466.0), ("Canción del río.mp3", 622.0),
          ("Duna.mp3", 831.0)]
 # Songs outlast every stretch between two commands, however busy the machine, so that
@@ -93,7 +95,8 @@ def screen_reader(s, press=None):
 
 def run(args):
     skip = e2e.check_tools(["dbus-daemon", "dbus-send", "dbus-monitor", "playerctl",
-                            "/usr/libexec/at-spi-bus-launcher"])
+                            "/usr/libexec/at-spi-bus-launcher", "/usr/libexec/xdg-desktop-portal",
+                            "/usr/libexec/xdg-desktop-portal-gtk"])
     if skip:
         return skip
     zampoplay = os.path.join(os.path.abspath(args.dist), "zampoplay")
@@ -246,7 +249,96 @@ def run(args):
         if handled:  # silent well before a second has passed (the speed is bench/decoder's)
             check(not [p for p in plays if rec.time_of(p["first"]) < t and
                        rec.time_of(p["last"]) > handled[0] + 1.0], f"{what}: the song went on")
+    portal_chooser(zampoplay, os.path.join(work, "portal"))
     return 0
+
+
+def portal_chooser(zampoplay, work):
+    """The desktop's own chooser (xdg-desktop-portal with its GTK backend), answered
+    with keys: a cancel changes nothing, a folder typed into it is the one play takes,
+    and a portal killed with its chooser open leaves our own chooser, then nothing
+    chosen."""
+    folder = os.path.join(work, "otra carpeta")  # spelled in the URI with a %20
+    os.makedirs(folder)
+    songs = {"Eco.mp3", "Faro.mp3"}
+    for name, freq in zip(sorted(songs), (1047.0, 1319.0)):
+        e2e.make_song(os.path.join(folder, name), freq, SECONDS)
+    with e2e.Session(work) as s:
+        s.start_display()
+        s.start_audio()
+        s.start_bus()
+        portal, gtk = s.start_portal()
+        x = e2e.X(s)
+        player = s.spawn("zampoplay", [zampoplay], cwd=work)
+        wid = x.wait_window(r"^Zampolo 1\.0 - ")
+        watch = e2e.TitleWatch(s, wid)
+        can_play = ("Get", "org.freedesktop.DBus.Properties", "zampoplay", f"string:{PLAYER}",
+                    "string:CanPlay")
+        e2e.wait_for(lambda: "zampoplay" in (playerctl(s, "-l") or "").split(), BOUND_S, 0.05,
+                     "zampoplay in playerctl's list")
+
+        # GTK makes its first chooser slowly, and a click on a window just shown may be
+        # lost: press until a chooser comes (while one is open, a press does nothing).
+        e2e.wait_for(lambda: x.click_control(wid, *FOLDER) and
+                     x.windows("^Selecciona la carpeta$"), 30, 1.0, "the first chooser")
+        dlg = x.chooser("xdg-desktop-portal-gtk")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg)
+        check("boolean false" in call(s, *can_play)[1], "play enabled after a cancel")
+
+        def play(what):
+            """Play starts a song of the folder chosen through the portal."""
+            e2e.wait_for(lambda: x.click_control(wid, *PLAY) and playerctl(s, "status") ==
+                         "Playing" and watch.current() in songs, BOUND_S, 0.5,
+                         f"{folder} after {what}")
+
+        x.choose_folder(wid, folder, portal=True)
+        play("choosing it")
+        check(playerctl(s, "stop") is not None, "playerctl stop failed")
+        e2e.wait_for(lambda: playerctl(s, "status") == "Stopped", BOUND_S, 0.05, "the stop")
+
+        # Modal: neither a click nor a remote plays while the chooser is open (moved off
+        # the player's window, which it covers).
+        x.click_control(wid, *FOLDER)
+        dlg = x.chooser("xdg-desktop-portal-gtk")
+        _, y, _, h = x.geometry(x.frame(wid))
+        s.run(["xdotool", "windowsize", str(dlg), "800", "300", "windowmove", str(dlg), "0",
+               str(y + h + 20)])
+        x.click_control(wid, *PLAY)
+        call(s, "Play")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg)
+        check(playerctl(s, "status") == "Stopped", "a song started under the chooser")
+
+        # A portal that does not answer: ours opens after the bound, and the portal's
+        # chooser, made once it wakes, is closed again (before it makes the next).
+        portal.send_signal(signal.SIGSTOP)
+        x.click_control(wid, *FOLDER)
+        dlg = x.chooser("zampoplay")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg)
+        portal.send_signal(signal.SIGCONT)
+
+        # A portal killed with its chooser open: ours takes its place.
+        x.click_control(wid, *FOLDER)
+        x.chooser("xdg-desktop-portal-gtk")
+        e2e.wait_for(lambda: len(x.windows("^Selecciona la carpeta$")) == 1, BOUND_S, 0.05,
+                     "the late chooser gone")
+        for p in (portal, gtk):
+            p.kill()
+            p.wait(5)
+        dlg = x.chooser("zampoplay")
+        x.activate(dlg)
+        x.key("Escape")
+        x.wait_gone(dlg)
+        play("the portal went")
+        check(x.close_twice(player, wid) == 0, "the player did not end well")
+        watch.stop()
+    with open(os.path.join(work, "zampoplay.log"), "rb") as f:
+        check(not f.read().strip(), "zampoplay printed something")
 
 
 def main():

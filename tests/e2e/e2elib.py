@@ -85,6 +85,12 @@ def wait_for(pred, timeout, step=0.02, what="condition"):
         time.sleep(step)
 
 
+# The session bus's own settings, without its service directories.
+BUS_CONFIG = """<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>"""
+
+
 class Session:
     """Xvfb + openbox + PulseAudio with a null sink, all under one work folder."""
 
@@ -107,7 +113,7 @@ class Session:
         env.update(HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
-                   QT_QPA_PLATFORM="xcb")
+                   QT_QPA_PLATFORM="xcb", GSETTINGS_BACKEND="memory")  # no dconf service
         env.setdefault("LANG", "C.UTF-8")
         self.env = env
 
@@ -164,10 +170,14 @@ class Session:
 
     # -- session bus -----------------------------------------------------
     def start_bus(self):
-        """A private session bus; the programs started from now on find it."""
+        """A private session bus; the programs started from now on find it. It starts
+        no service on demand: each service is started here, as a child of this process."""
+        config = os.path.join(self.work, "session-bus.conf")
+        with open(config, "w") as f:
+            f.write(BUS_CONFIG)
         r, w = os.pipe()
         self.bus = self.spawn("dbus-daemon", [
-            "dbus-daemon", "--session", "--nofork", "--nopidfile",
+            "dbus-daemon", f"--config-file={config}", "--nofork", "--nopidfile",
             "--address=unix:path=" + os.path.join(self.work, "session-bus"),
             f"--print-address={w}"], pass_fds=(w,))
         os.close(w)
@@ -181,6 +191,17 @@ class Session:
         self.bus.terminate()
         self.bus.wait(5)
         del self.env["DBUS_SESSION_BUS_ADDRESS"]
+
+    def start_portal(self):
+        """The desktop's file chooser: xdg-desktop-portal with its GTK backend, on this
+        bus and display. Both processes, for a test to end them."""
+        gtk = self.spawn("portal-gtk", ["/usr/libexec/xdg-desktop-portal-gtk"])
+        wait_for(lambda: "org.freedesktop.impl.portal.desktop.gtk" in self.bus_names(), 10,
+                 0.05, "the portal's GTK backend")
+        portal = self.spawn("portal", ["/usr/libexec/xdg-desktop-portal"])
+        wait_for(lambda: "org.freedesktop.portal.Desktop" in self.bus_names(), 10, 0.05,
+                 "the portal")
+        return portal, gtk
 
     def bus_names(self):
         out = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
@@ -484,12 +505,23 @@ class X:
         """Click the middle of a control placed in twips."""
         return self.click(wid, (left + width // 2) // TWIPS, (top + height // 2) // TWIPS)
 
-    def choose_folder(self, wid, folder):
-        """The player's folder button, then the folder's path typed into the chooser,
-        which opens with the focus in its name field."""
+    def chooser(self, program):
+        """The open folder chooser drawn by the program of that class (WM_CLASS)."""
+        return wait_for(lambda: next((w for w in self.windows("^Selecciona la carpeta$") if
+                                      f'"{program}"'.encode() in self.s.run(
+                                          ["xprop", "-id", str(w), "WM_CLASS"], check_rc=False)),
+                                     None), 60, 0.05, f"the chooser of {program}")
+
+    def choose_folder(self, wid, folder, portal=False):
+        """The player's folder button, then the folder's path typed into the chooser:
+        ours opens with the focus in its name field; the portal's (GTK) in its recent
+        files, where the location field (ctrl+L) takes no folder, so it goes home first."""
         self.click_control(wid, 120, 120, 615, 615)
-        dlg = self.wait_window("^Selecciona la carpeta$")
+        dlg = self.chooser("xdg-desktop-portal-gtk" if portal else "zampoplay")
         self.activate(dlg)
+        if portal:
+            self.key("alt+Home")
+            self.key("ctrl+l")
         self.type(folder)
         self.key("Return")
         try:

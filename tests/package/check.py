@@ -62,7 +62,8 @@ def contents(deb, build, work):
     staged = {p[len(stage):] for p in glob.glob(stage + "/**", recursive=True)
               if os.path.isfile(p) and not p.endswith(e2e.MARK)}
     check(files == staged, f"package and install differ: {sorted(files ^ staged)}")
-    want = {"/usr/bin/zampoplay", "/usr/bin/zampoinst", "/usr/share/doc/zampolo/copyright"}
+    want = {"/usr/bin/zampoplay", "/usr/bin/zampoinst", "/usr/share/doc/zampolo/copyright",
+            "/usr/share/metainfo/es.zampolo.zampoplay.metainfo.xml"}
     want |= {f"{SYSTEM}/{n}" for n in ("MP3.DLL", "MSVBVM50.DLL", "libzampolo-platform.so",
                                         "REGSVR32.EXE")}
     check(want <= files, f"not in the package: {sorted(want - files)}")
@@ -70,6 +71,13 @@ def contents(deb, build, work):
     print("Depends: " + depends.strip())
     for lib in ("libqt6widgets6 (>=", "libmpg123-0 (>=", "libout123-0 (>=", "libc6 (>="):
         check(lib in depends, f"Depends lacks {lib}: {depends}")
+    recommends = [r.split()[0] for r in out("dpkg-deb", "-f", deb, "Recommends").split(",")]
+    check({"xdg-desktop-portal", "xdg-desktop-portal-gtk"} <= set(recommends),
+          f"Recommends lacks the portal: {recommends}")
+    # What software centres read: the AppStream data, with its desktop entry beside it
+    # (offline: the web pages it names are not fetched).
+    subprocess.run(["appstreamcli", "validate-tree", "--no-net", "--strict", stage + "/usr"],
+                   check=True)
 
 
 def programs(work):
