@@ -120,21 +120,52 @@ private:
     std::size_t at_ = 0;
 };
 
-// Whether a Layer I or III frame's side information is what an encoder writes: no
-// forbidden bit allocation, no more big values than a granule holds, no window
-// switching to long blocks, no unused Huffman table. Layer II's depends on tables.
+// A free-format Layer II frame's bit allocation (the decoder's table for free format:
+// ISO 11172-3 B.2a, or B.1 at the lower rates) followed by no forbidden scalefactor.
+bool FreeLayerTwoPlausible(Bits& bits, const FrameHeader& h, int bound) {
+    const bool lsf = h.version != 1;
+    const int bands = lsf ? 30 : 27;
+    std::array<std::array<unsigned, 32>, 2> alloc{}, scfsi{};
+    for (int band = 0; band < bands; ++band) {
+        const int width = lsf ? (band < 4    ? 4
+                                 : band < 11 ? 3
+                                             : 2)
+                              : (band < 11   ? 4
+                                 : band < 23 ? 3
+                                             : 2);
+        for (int c = 0; c < h.channels; ++c)
+            alloc[static_cast<std::size_t>(c)][static_cast<std::size_t>(band)] =
+                band < bound || c == 0 ? bits.get(width) : alloc[0][static_cast<std::size_t>(band)];
+    }
+    for (int band = 0; band < bands; ++band)
+        for (int c = 0; c < h.channels; ++c)
+            if (alloc[static_cast<std::size_t>(c)][static_cast<std::size_t>(band)])
+                scfsi[static_cast<std::size_t>(c)][static_cast<std::size_t>(band)] = bits.get(2);
+    for (int band = 0; band < bands; ++band)
+        for (int c = 0; c < h.channels; ++c) {
+            const auto b = static_cast<std::size_t>(band), k = static_cast<std::size_t>(c);
+            if (!alloc[k][b]) continue;
+            for (int n = scfsi[k][b] == 0 ? 3 : scfsi[k][b] == 2 ? 1 : 2; n > 0; --n)
+                if (bits.get(6) == 63) return false;
+        }
+    return true;
+}
+
+// Whether a frame's side information is what an encoder writes: no forbidden bit
+// allocation or scalefactor, no more big values than a granule holds, no window
+// switching to long blocks, no unused Huffman table. Layer II's is read in free
+// format only, where a tone in PCM looks like frames.
 bool SideInfoPlausible(std::span<const std::uint8_t> frame, const FrameHeader& h) {
     Bits bits(frame.subspan(h.crc ? 6 : 4));
     const int channels = h.channels;
+    const int bound = (frame[3] >> 6) == 1 ? 4 * (((frame[3] >> 4) & 3) + 1) : 32;
     if (h.layer == 1) {
-        const int mode = frame[3] >> 6;
-        const int bound = mode == 1 ? 4 * (((frame[3] >> 4) & 3) + 1) : 32;
         for (int band = 0; band < 32; ++band)
             for (int c = 0; c < (band < bound ? channels : 1); ++c)
                 if (bits.get(4) == 15) return false;
         return true;
     }
-    if (h.layer != 3) return true;
+    if (h.layer == 2) return !h.freeFormat() || FreeLayerTwoPlausible(bits, h, bound);
     const bool mpeg1 = h.version == 1;
     bits.get(mpeg1 ? 9 : 8);                              // main_data_begin
     bits.get(mpeg1 ? (channels == 1 ? 5 : 3) : channels); // private bits
@@ -161,10 +192,13 @@ bool SideInfoPlausible(std::span<const std::uint8_t> frame, const FrameHeader& h
     return true;
 }
 
-// Whether a frame that starts a run may be one: a reserved emphasis, a Layer II
-// bitrate its channel mode does not allow, side information no encoder writes, or a
-// CRC that does not hold, say no.
+// Whether a frame that starts a run may be one: a layer its version or free format
+// does not have, a reserved emphasis, a Layer II bitrate its channel mode does not
+// allow, side information no encoder writes, or a CRC that does not hold, say no.
 bool Plausible(ByteSource& src, std::uint64_t pos, const FrameHeader& h) {
+    // MPEG-2.5 is Layer III's alone, and no encoder writes Layer I in free format; a
+    // tone in PCM repeats like free-format frames of any layer.
+    if (h.layer != 3 && (h.version == 25 || (h.layer == 1 && h.freeFormat()))) return false;
     const auto bytes = src.read(pos, static_cast<std::size_t>(h.length));
     if (bytes.size() < 4 || (bytes[3] & 3) == 2) return false;
     const int protectedBits = ProtectedBits(bytes.data(), h);
@@ -193,6 +227,9 @@ std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint
     Stream s = stream;
     const auto h = FrameOf(src, pos, end, s, anyStream);
     if (!h) return std::nullopt;
+    // Free format sizes its frames by the distance between headers, as a tone in PCM
+    // repeats: it proves itself over twice the run.
+    if (h->freeFormat() && depth > 0) depth = 2 * depth + 1;
     std::array<Frame, 8> run{Frame{pos, *h}}; // the headers first: they cost least
     int n = 1;
     for (std::uint64_t next = pos + h->length; n <= depth && next != end; ++n) {
