@@ -115,7 +115,8 @@ def rules(dir):
     ff = "ffmpeg -nostdin -v error -y"
     none = {"wav16": "cp music.wav", "wav24": "sox music.wav -b 24 -t wav",
             "wav22m": "sox music.wav -r 22050 -c 1 -t wav", "quiet_wav": "cp quiet.wav",
-            "aiff": "sox music.wav -t aiff", "flac": "sox music.wav -t flac",
+            "aiff": "sox music.wav -t aiff", "quiet_aiff": "sox quiet.wav -t aiff",
+            "flac": "sox music.wav -t flac",
             "ogg": f"{ff} -i music.wav -c:a libvorbis -f ogg",
             "opus": f"{ff} -i music.wav -c:a libopus -f ogg",
             "adts": f"{ff} -i music.wav -c:a aac -f adts",
