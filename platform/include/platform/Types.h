@@ -30,6 +30,10 @@ using WCHAR = char16_t;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
+// The calling convention of system libraries' functions and callbacks (Windows'
+// __stdcall); Linux has one convention.
+#define WINAPI
+
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 using LPTHREAD_START_ROUTINE = DWORD (*)(void*);
 

@@ -1,0 +1,15 @@
+# Windows: forms and controls on native window classes and GDI, pictures by OLE, files
+# and message boxes over the system's own functions.
+target_sources(runtime PRIVATE
+    win32/Controls.cpp
+    win32/Files.cpp
+    win32/Forms.cpp
+    win32/Host.cpp
+    win32/MediaRemote.cpp
+    win32/Pictures.cpp
+    win32/Program.cpp)
+target_include_directories(runtime PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/win32)
+# localtime_r, as on Linux.
+target_compile_definitions(runtime PRIVATE _POSIX_THREAD_SAFE_FUNCTIONS)
+target_link_libraries(runtime PRIVATE comctl32 gdi32 ole32 oleaut32 uuid)
+install(TARGETS runtime RUNTIME DESTINATION ${ZAMPOLO_SYSTEM_DIR})
