@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <commctrl.h>
+#include <cstdint>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -146,6 +148,62 @@ String WindowTextOf(HWND hwnd) {
     text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), int(text.size()))));
     return FromWide(text);
 }
+
+// A disabled picture, greyed and embossed as the system shows one: drawn onto the
+// button's colour, every pixel that stands out from it becomes the relief's shadow with
+// a highlight below and to the right.
+void DrawDisabledPicture(HDC dc, const Native& n, int x, int y, SIZE size) {
+    const int w = size.cx + 1, h = size.cy + 1;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    RECT all{0, 0, w, h};
+    FillRect(memory, &all, n.brush);
+    OLE_XSIZE_HIMETRIC hmWidth = 0;
+    OLE_YSIZE_HIMETRIC hmHeight = 0;
+    n.picture->get_Width(&hmWidth);
+    n.picture->get_Height(&hmHeight);
+    n.picture->Render(memory, 0, 0, size.cx, size.cy, 0, hmHeight, hmWidth, -hmHeight, nullptr);
+    GdiFlush();
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    const auto channel = [](std::uint32_t c, int shift) { return int((c >> shift) & 0xFF); };
+    const std::uint32_t back = pixels[static_cast<std::size_t>(w) * h - 1]; // never drawn
+    std::vector<bool> stands(static_cast<std::size_t>(w) * h, false);
+    for (int i = 0; i < w * h; ++i) {
+        const std::uint32_t c = pixels[i];
+        const int distance = std::abs(channel(c, 0) - channel(back, 0)) +
+                             std::abs(channel(c, 8) - channel(back, 8)) +
+                             std::abs(channel(c, 16) - channel(back, 16));
+        stands[static_cast<std::size_t>(i)] = distance > 96;
+    }
+    const auto dib = [](COLORREF c) {
+        return std::uint32_t(GetBValue(c)) | std::uint32_t(GetGValue(c)) << 8 |
+               std::uint32_t(GetRValue(c)) << 16;
+    };
+    const std::uint32_t light = dib(GetSysColor(COLOR_3DHILIGHT));
+    const std::uint32_t shadow = dib(GetSysColor(COLOR_3DSHADOW));
+    std::fill(pixels, pixels + static_cast<std::size_t>(w) * h, back);
+    for (int py = 0; py + 1 < h; ++py)
+        for (int px = 0; px + 1 < w; ++px)
+            if (stands[static_cast<std::size_t>(py) * w + px])
+                pixels[static_cast<std::size_t>(py + 1) * w + px + 1] = light;
+    for (int py = 0; py + 1 < h; ++py)
+        for (int px = 0; px + 1 < w; ++px)
+            if (stands[static_cast<std::size_t>(py) * w + px])
+                pixels[static_cast<std::size_t>(py) * w + px] = shadow;
+    BitBlt(dc, x, y, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+}
 } // namespace
 
 Native::~Native() {
@@ -265,22 +323,7 @@ void DrawButton(const DRAWITEMSTRUCT& item) {
             n->picture->Render(dc, x, top, picture.cx, picture.cy, 0, hmHeight, hmWidth, -hmHeight,
                                nullptr);
         } else {
-            // Greyed and embossed, as the system shows a disabled picture: drawn onto the
-            // button's colour, whose pixels are the background of the relief.
-            HDC memory = CreateCompatibleDC(dc);
-            HBITMAP bitmap = CreateCompatibleBitmap(dc, picture.cx, picture.cy);
-            HGDIOBJ previous = SelectObject(memory, bitmap);
-            RECT all{0, 0, picture.cx, picture.cy};
-            FillRect(memory, &all, n->brush);
-            n->picture->Render(memory, 0, 0, picture.cx, picture.cy, 0, hmHeight, hmWidth,
-                               -hmHeight, nullptr);
-            SelectObject(memory, previous);
-            DeleteDC(memory);
-            COLORREF oldBack = SetBkColor(dc, n->back);
-            DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(bitmap), 0, x, top,
-                       picture.cx, picture.cy, DST_BITMAP | DSS_DISABLED);
-            SetBkColor(dc, oldBack);
-            DeleteObject(bitmap);
+            DrawDisabledPicture(dc, *n, x, top, picture);
         }
         top += picture.cy;
     }

@@ -173,9 +173,9 @@ Form::Form(const FormLook& look)
 
 Form::~Form() {
     if (hwnd_) {
-        SetWindowLongA(hwnd_, GWL_USERDATA, 0);
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
         // A procedure the program installed must not see a form that is half destroyed.
-        SetWindowLongA(hwnd_, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
+        SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Form::WindowProc));
         DestroyWindow(hwnd_);
         --loadedForms;
     }
@@ -190,7 +190,7 @@ void Form::Load() {
         for (Control* c : controls_) detail::MakeControlWindow(c->Native(), native_->hwnd);
     }
     hwnd_ = native_->hwnd;
-    SetWindowLongA(hwnd_, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ++loadedForms;
     // Tab order: numbered controls first, by number, then the others in creation order.
     // Dialog navigation follows the windows' order.
@@ -231,13 +231,13 @@ void Form::Close(Integer mode) {
     Form_Unload(cancel);
     if (cancel != 0 || !hwnd_) return;
     HWND hwnd = std::exchange(hwnd_, nullptr);
-    SetWindowLongA(hwnd, GWL_USERDATA, 0);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     DestroyWindow(hwnd);
     if (--loadedForms == 0 && runningProgram) PostQuitMessage(0);
 }
 
 LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* form = reinterpret_cast<Form*>(GetWindowLongA(hwnd, GWL_USERDATA));
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     const bool events = form && !detail::IsEnding();
     switch (msg) {
     case WM_COMMAND: {
