@@ -2,6 +2,8 @@
 
 #include "platform/Messages.h"
 
+#include <cstdlib>
+
 namespace testsupport {
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
@@ -21,5 +23,28 @@ void PumpPending() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+// Message-only windows: they get every sent and posted message and need no display.
+HWND NewWindow(WNDPROC proc) {
+    static const ATOM kClass = [] {
+        WNDCLASSA c{};
+        c.lpfnWndProc = DefWindowProcA;
+        c.hInstance = GetModuleHandleA(nullptr);
+        c.lpszClassName = "ZampoloTestWindow";
+        return RegisterClassA(&c);
+    }();
+    HWND hwnd = CreateWindowExA(0, MAKEINTATOM(kClass), "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc));
+    return hwnd;
+}
+
+void DeleteWindow(HWND hwnd) {
+    DestroyWindow(hwnd);
+}
+
+void SetEnv(const char* name, const std::string& value) {
+    _putenv_s(name, value.c_str());
 }
 } // namespace testsupport
