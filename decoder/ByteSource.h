@@ -27,7 +27,7 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-// Reads through a window with pread; never maps the file, so a file truncated while it
+// Reads through a window at positions; never maps the file, so a file truncated while it
 // is scanned only ends the scan early. Does not own the descriptor.
 class FileSource final : public ByteSource {
 public:
@@ -39,7 +39,7 @@ private:
     static constexpr std::size_t kWindow = 256 * 1024;
     int fd_;
     std::uint64_t size_;
-    std::unique_ptr<std::uint8_t[]> window_; // not zeroed: pread fills what is used
+    std::unique_ptr<std::uint8_t[]> window_; // not zeroed: reads fill what is used
     std::size_t windowCapacity_ = 0;
     std::size_t windowSize_ = 0;
     std::uint64_t windowPos_ = 0;

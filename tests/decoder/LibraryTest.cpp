@@ -8,10 +8,8 @@
 #include "platform/Libraries.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
-#include "platform/QtBridge.h"
 #include "platform/Threads.h"
 
-#include <QWidget>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,7 +19,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -38,20 +35,20 @@ struct Library {
     MP3DLLREGISTER unregisterServer = nullptr;
 };
 
+// The function named in the library, as the type it is called with.
+template <class Function> Function Bind(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 const Library& Mp3() {
     static const Library lib = [] {
         const std::string path = platform::AnsiFromNativePath(ZAMPOLO_DIST_DIR "/MP3.DLL");
         HMODULE module = LoadLibraryA(path.c_str());
         if (!module) throw std::runtime_error("MP3.DLL does not load");
-        Library l;
-        l.play = reinterpret_cast<MP3PLAY>(GetProcAddress(module, "mp3play"));
-        l.stop = reinterpret_cast<MP3STOP>(GetProcAddress(module, "mp3stop"));
-        l.gettime = reinterpret_cast<MP3GETTIME>(GetProcAddress(module, "mp3gettime"));
-        l.registerServer =
-            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllRegisterServer"));
-        l.unregisterServer =
-            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllUnregisterServer"));
-        return l;
+        return Library{Bind<MP3PLAY>(module, "mp3play"), Bind<MP3STOP>(module, "mp3stop"),
+                       Bind<MP3GETTIME>(module, "mp3gettime"),
+                       Bind<MP3DLLREGISTER>(module, "DllRegisterServer"),
+                       Bind<MP3DLLREGISTER>(module, "DllUnregisterServer")};
     }();
     return lib;
 }
@@ -69,10 +66,10 @@ struct Message {
 // A platform window that logs the library's messages (window thread only).
 class Window {
 public:
-    Window() : hwnd_(platform::AttachWindow(&widget_, &Proc)) { Logs()[hwnd_] = this; }
+    Window() : hwnd_(testsupport::NewWindow(&Proc)) { Logs()[hwnd_] = this; }
     ~Window() {
         Logs().erase(hwnd_);
-        DestroyWindow(hwnd_);
+        testsupport::DeleteWindow(hwnd_);
     }
     HWND hwnd() const { return hwnd_; }
     const std::vector<Message>& messages() const { return messages_; }
@@ -101,7 +98,7 @@ private:
         static std::map<HWND, Window*> logs;
         return logs;
     }
-    static LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    static LRESULT WINAPI Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg >= MP3_MSG_PROGRESS && msg <= MP3_MSG_ENDED) {
             if (auto it = Logs().find(hwnd); it != Logs().end())
                 it->second->messages_.push_back({msg, wParam, Clock::now()});
@@ -110,27 +107,25 @@ private:
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 
-    QWidget widget_;
     HWND hwnd_;
     std::vector<Message> messages_;
 };
 
 // As the player does it: a playback thread of its own with its own copy of the record.
+struct Job {
+    std::string path;
+    HWND hwnd;
+};
+
+DWORD WINAPI PlayThread(void* p) {
+    std::unique_ptr<Job> job(static_cast<Job*>(p));
+    MP3REQUEST request{job->path.c_str(), 0, job->hwnd, 0};
+    Mp3().play(&request);
+    return 0;
+}
+
 void StartPlay(const std::string& ansiPath, HWND hwnd) {
-    struct Job {
-        std::string path;
-        HWND hwnd;
-    };
-    auto* job = new Job{ansiPath, hwnd};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            std::unique_ptr<Job> job(static_cast<Job*>(p));
-            MP3REQUEST request{job->path.c_str(), 0, job->hwnd, 0};
-            Mp3().play(&request);
-            return 0;
-        },
-        job, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, PlayThread, new Job{ansiPath, hwnd}, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     CloseHandle(thread);
 }
@@ -143,7 +138,7 @@ std::pair<double, double> GetTime(const std::string& ansiPath) {
 }
 
 void UseOutput(const std::string& setting) {
-    setenv("MP3_OUTPUT", setting.c_str(), 1);
+    testsupport::SetEnv("MP3_OUTPUT", setting);
 }
 
 // Plays songs one after another to their end into a WAV file and returns what was

@@ -1,0 +1,47 @@
+#include "platform/CodePage.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+namespace platform {
+namespace {
+std::atomic<UINT> codePage{CP_ACP};
+} // namespace
+
+std::string ToAnsi(std::u16string_view wide) {
+    if (wide.empty()) return {};
+    const auto* in = reinterpret_cast<const wchar_t*>(wide.data());
+    const int length = static_cast<int>(wide.size());
+    const int size = WideCharToMultiByte(codePage, 0, in, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, in, length, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::u16string FromAnsi(std::string_view ansi) {
+    if (ansi.empty()) return {};
+    const int length = static_cast<int>(ansi.size());
+    const int size = MultiByteToWideChar(codePage, 0, ansi.data(), length, nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(size), u'\0');
+    MultiByteToWideChar(codePage, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(out.data()),
+                        size);
+    return out;
+}
+
+std::string CodePageName() {
+    char name[16];
+    std::snprintf(name, sizeof name, "CP%u", codePage == CP_ACP ? GetACP() : codePage.load());
+    return name;
+}
+
+void SetCodePageForTesting(const std::string& name) {
+    if (name.empty())
+        codePage = CP_ACP;
+    else if (name == "ASCII")
+        codePage = 20127;
+    else
+        codePage = static_cast<UINT>(std::strtoul(name.c_str() + 2, nullptr, 10));
+}
+
+} // namespace platform
