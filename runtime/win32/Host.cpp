@@ -47,8 +47,10 @@ String ProgramFolder() {
 }
 
 String ProgramFileName() {
-    const std::wstring file = ProgramFile();
-    return FromWide(file.substr(file.find_last_of(L'\\') + 1));
+    // Without its extension, as a program names itself.
+    std::wstring name = ProgramFile();
+    name = name.substr(name.find_last_of(L'\\') + 1);
+    return FromWide(name.substr(0, name.find_last_of(L'.')));
 }
 
 Integer ShowMessageBox(const String& prompt, Integer buttons, const String& title) {

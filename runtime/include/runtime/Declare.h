@@ -54,7 +54,7 @@ template <class Signature> class Declare;
 
 template <class R, class... A> class Declare<R(A...)> {
 public:
-    // Libraries bound by name use the calling convention of system libraries.
+    // Functions bound by name use the calling convention of system libraries.
     using Function = R(WINAPI*)(typename detail::CParameter<A>::type...);
 
     constexpr Declare(const char* library, const char* function)
