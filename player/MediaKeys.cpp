@@ -95,7 +95,7 @@ runtime::MediaStatus PlayerStatus() {
     return Status;
 }
 
-LRESULT MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
     const LRESULT Result = CallWindowProcA(reinterpret_cast<WNDPROC>(RemotePreviousWndProc), hWnd,
                                            Message, wParam, lParam);
     if (Message == WM_SETTEXT) {

@@ -32,7 +32,7 @@ void UnhookWindow() {
     SetWindowLongA(HookedWindow, GWL_WNDPROC, PreviousWndProc);
 }
 
-LRESULT ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result =
         CallWindowProcA(reinterpret_cast<WNDPROC>(PreviousWndProc), hWnd, Message, wParam, lParam);
     // Held for the call: a nested HookWindow must not free the form under it.
