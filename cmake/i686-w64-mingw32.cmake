@@ -2,6 +2,7 @@
 # 32 bits. SSE2 arithmetic, as libmpg123 is built: no x87 excess precision.
 set(ZAMPOLO_WIN_TRIPLET i686-w64-mingw32)
 set(ZAMPOLO_WINEARCH win32)
+set(ZAMPOLO_WINE /usr/lib/wine/wine)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

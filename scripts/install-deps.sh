@@ -30,7 +30,7 @@ LIST
   packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev binutils
     mingw-w64 wine wine32:i386 wine64 googletest
-    python3 sox libsox-fmt-mp3 lame twolame ffmpeg
+    python3 sox libsox-fmt-mp3 lame twolame ffmpeg mpg123
   )
 else
   update=0

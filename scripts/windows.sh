@@ -42,11 +42,11 @@ build_mpg123() {
 # A Wine prefix of the build folder's own, made once; its server kept running for
 # ctest, since otherwise every test waits seconds for Wine's helpers.
 start_wine() {
-  local dir=$1 arch=$2
-  export WINEPREFIX=$dir/wineprefix WINEARCH=$arch WINEDEBUG=-all
+  local dir=$1 arch=$2 loader=$3
+  export WINEPREFIX=$dir/wineprefix WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all
   if [ ! -f "$WINEPREFIX/.made" ]; then
     rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    "$loader" wineboot -i >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.made"
   fi
@@ -87,13 +87,13 @@ check_files build-win32/dist
 # The tests run where the files run: as 32-bit programs. A kernel that runs no 32-bit
 # programs cannot start 32-bit Wine; there the same tests run as 64-bit programs.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  test_preset=win32 test_dir=$root/build-win32 arch=win32
+  test_preset=win32 test_dir=$root/build-win32 arch=win32 loader=/usr/lib/wine/wine
 else
   echo "This machine's kernel runs no 32-bit programs: the Windows tests run as 64-bit programs."
-  test_preset=win64 test_dir=$root/build-win64 arch=win64
+  test_preset=win64 test_dir=$root/build-win64 arch=win64 loader=/usr/lib/wine/wine64
   echo "== win64 =="
   build_mpg123 x86_64-w64-mingw32 "$test_dir"
   build_preset win64
 fi
-start_wine "$test_dir" "$arch"
+start_wine "$test_dir" "$arch" "$loader"
 ctest --preset "$test_preset" -j"$jobs"

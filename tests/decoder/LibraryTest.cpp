@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -233,6 +234,24 @@ TEST(Play, PutsOutExactlyWhatLibmpg123Decodes) {
 // is timed as long as libmpg123's gapless decode of it, to one frame, and played
 // sample for sample as libmpg123 decodes it, every format in turn, with a progress
 // message for every 16 units of the first frame heard.
+// On Windows the build also decodes the songs with Linux's libmpg123 (NAME.linux.wav
+// beside them): the Windows library must play the same samples, to one step.
+TEST(Play, SoundsAsOnLinuxToOneStep) {
+    for (const auto& song : fixtures::Songs()) {
+        SCOPED_TRACE(song.name);
+        const auto onLinux =
+            fixtures::ReadWav(song.path.substr(0, song.path.size() - 4) + ".linux.wav");
+        if (onLinux.channels == 0) GTEST_SKIP() << "no decode from Linux beside the songs";
+        const auto played = PlayToWav({song.path});
+        EXPECT_EQ(played.rate, onLinux.rate);
+        ASSERT_EQ(played.samples.size(), onLinux.samples.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < played.samples.size(); ++i)
+            worst = std::max(worst, std::abs(played.samples[i] - onLinux.samples[i]));
+        EXPECT_LE(worst, 1);
+    }
+}
+
 TEST(Corpus, TimedAndPlayedAsLibmpg123DecodesThem) {
     const auto corpus = fixtures::Corpus();
     ASSERT_GE(corpus.size(), 13u);

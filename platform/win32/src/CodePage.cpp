@@ -9,23 +9,27 @@ namespace {
 std::atomic<UINT> codePage{CP_ACP};
 } // namespace
 
+// A character the code page cannot hold becomes '?', never a look-alike: "canción"
+// in ASCII must not name a file "cancion".
 std::string ToAnsi(std::u16string_view wide) {
     if (wide.empty()) return {};
+    const UINT page = codePage;
+    const DWORD flags = (page == CP_ACP ? GetACP() : page) == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const auto* in = reinterpret_cast<const wchar_t*>(wide.data());
     const int length = static_cast<int>(wide.size());
-    const int size = WideCharToMultiByte(codePage, 0, in, length, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(page, flags, in, length, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, in, length, out.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(page, flags, in, length, out.data(), size, nullptr, nullptr);
     return out;
 }
 
 std::u16string FromAnsi(std::string_view ansi) {
     if (ansi.empty()) return {};
     const int length = static_cast<int>(ansi.size());
-    const int size = MultiByteToWideChar(codePage, 0, ansi.data(), length, nullptr, 0);
+    const UINT page = codePage;
+    const int size = MultiByteToWideChar(page, 0, ansi.data(), length, nullptr, 0);
     std::u16string out(static_cast<std::size_t>(size), u'\0');
-    MultiByteToWideChar(codePage, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(out.data()),
-                        size);
+    MultiByteToWideChar(page, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(out.data()), size);
     return out;
 }
 

@@ -1,5 +1,6 @@
-// Paths are Windows paths as they come. The native form, as the C runtime and
-// std::filesystem take narrow names, is the ANSI code page too.
+// Paths are Windows paths as they come. Their narrow native form is UTF-8, as on
+// Linux, so that no name is lost; hand it to Windows as UTF-16
+// (std::filesystem::path of a char8_t or char16_t string, or the -W functions).
 #pragma once
 
 #include "platform/Types.h"
@@ -10,6 +11,7 @@
 namespace platform {
 std::u16string FromNativePath(std::string_view native);
 std::string ToNativePath(std::u16string_view path);
+// The same for 8-bit platform paths in the ANSI code page.
 std::string NativePathFromAnsi(std::string_view ansiPath);
 std::string AnsiFromNativePath(std::string_view native);
 } // namespace platform
