@@ -225,7 +225,7 @@ void Native::SetBack(COLORREF colour) {
 }
 
 void MakeControlWindow(Native& n, HWND parent) {
-    auto* form = static_cast<Form*>(GetPropA(parent, "ZampoloForm"));
+    auto* form = static_cast<Form*>(GetPropA(parent, kFormProperty));
     const Look& look = n.look;
     const wchar_t* windowClass = L"";
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, exStyle = 0;
@@ -241,6 +241,7 @@ void MakeControlWindow(Native& n, HWND parent) {
         break;
     case Kind::Label:
         windowClass = L"STATIC";
+        style &= ~WS_CLIPSIBLINGS; // labels that overlap show each other's text
         style |= SS_NOPREFIX | (look.Alignment == vbCenter         ? SS_CENTER
                                 : look.Alignment == vbRightJustify ? SS_RIGHT
                                                                    : SS_LEFT);
@@ -355,6 +356,7 @@ HBRUSH LabelColours(HWND control, HDC dc) {
     if (!n || n->kind != Kind::Label) return nullptr;
     SetTextColor(dc, n->fore);
     if (n->transparent) {
+        // Only the text: the form has painted under it (labels may overlap).
         SetBkMode(dc, TRANSPARENT);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     }
@@ -383,6 +385,7 @@ void RepaintUnder(HWND control) {
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     RedrawWindow(parent, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
+
 } // namespace
 
 // --- Control ---

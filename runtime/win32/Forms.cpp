@@ -70,7 +70,6 @@ namespace {
 int loadedForms = 0;
 bool runningProgram = false;
 constexpr char kFormClass[] = "ZampoloForm";
-constexpr char kFormProperty[] = "ZampoloForm"; // the Form, also before it is loaded
 
 String WindowText(HWND hwnd) {
     const auto length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
@@ -96,8 +95,9 @@ HWND MakeFormWindow(Form& form, detail::FormNative& n, WNDPROC proc) {
     (void)registered;
     detail::windowThread = GetCurrentThreadId();
     const FormLook& look = n.look;
-    DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    if (look.BorderStyle == vbBSNone) style = WS_POPUP | WS_CLIPCHILDREN;
+    // The form paints under its controls too: transparent labels show it.
+    DWORD style = WS_CAPTION | WS_SYSMENU;
+    if (look.BorderStyle == vbBSNone) style = WS_POPUP;
     if (look.BorderStyle == vbSizable) style |= WS_THICKFRAME;
     if (look.MinButton) style |= WS_MINIMIZEBOX;
     if (look.MaxButton) style |= WS_MAXIMIZEBOX;
@@ -108,7 +108,7 @@ HWND MakeFormWindow(Form& form, detail::FormNative& n, WNDPROC proc) {
     HWND hwnd = CreateWindowExA(exStyle, kFormClass, caption.c_str(), style, CW_USEDEFAULT,
                                 CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
-    SetPropA(hwnd, kFormProperty, &form);
+    SetPropA(hwnd, detail::kFormProperty, &form);
     if (n.icon) {
         OLE_HANDLE icon = 0;
         n.icon->get_Handle(&icon);
@@ -253,7 +253,7 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (events) RunEvent([&] { form->Close(vbFormControlMenu); });
         return 0;
     case WM_ERASEBKGND:
-        if (auto* owner = static_cast<Form*>(GetPropA(hwnd, kFormProperty))) {
+        if (auto* owner = static_cast<Form*>(GetPropA(hwnd, detail::kFormProperty))) {
             RECT r;
             GetClientRect(hwnd, &r);
             FillRect(reinterpret_cast<HDC>(wParam), &r, owner->native_->brush);
@@ -276,7 +276,7 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (events && detail::MediaAppCommand(GET_APPCOMMAND_LPARAM(lParam))) return TRUE;
         break;
     case WM_DESTROY:
-        RemovePropA(hwnd, kFormProperty);
+        RemovePropA(hwnd, detail::kFormProperty);
         break;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);

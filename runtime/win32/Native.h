@@ -67,6 +67,8 @@ struct FormNative {
     IPicture* icon = nullptr;
 };
 
+// The window property that holds a form's Form, from its window's making.
+inline constexpr char kFormProperty[] = "ZampoloForm";
 // Makes a control's window on its form's window from its design.
 void MakeControlWindow(Native& native, HWND parent);
 // Paints an owner-drawn (graphical) command button.
