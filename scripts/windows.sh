@@ -52,6 +52,9 @@ start_wine() {
   fi
   wineserver -p
   trap 'wineserver -k 2>/dev/null || true' EXIT
+  # Wine's services start with the first program and live on with the server: started
+  # here, they do not hold ctest's output pipe open after a test has ended.
+  "$loader" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
 }
 
 # The files as Windows loads them: 32-bit, needing nothing beside them but Windows'
