@@ -50,8 +50,16 @@ start_wine() {
     wineserver -w
     touch "$WINEPREFIX/.made"
   fi
+  # Wine makes windows only on a display, the one its services start with: the
+  # runtime's native forms tests get a private one.
+  if [ -z "${DISPLAY:-}" ]; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dir/xvfb.display" >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do [ -s "$dir/xvfb.display" ] && break; sleep 0.1; done
+    export DISPLAY=:$(cat "$dir/xvfb.display")
+  fi
   wineserver -p
-  trap 'wineserver -k 2>/dev/null || true' EXIT
+  trap 'wineserver -k 2>/dev/null || true; [ -z "${xvfb:-}" ] || kill "$xvfb"' EXIT
   # Wine's services start with the first program and live on with the server: started
   # here, they do not hold ctest's output pipe open after a test has ended.
   "$loader" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1
