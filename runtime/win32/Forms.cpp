@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <commctrl.h>
-#include <windowsx.h>
 
 namespace runtime {
 namespace detail {
