@@ -1,8 +1,8 @@
 #include "ByteSource.h"
 
+#include "Os.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace mp3 {
 
@@ -25,15 +25,7 @@ std::span<const std::uint8_t> FileSource::read(std::uint64_t pos, std::size_t n)
             window_.reset(new std::uint8_t[want]);
             windowCapacity_ = want;
         }
-        std::size_t got = 0;
-        while (got < want) {
-            const ssize_t r =
-                pread(fd_, window_.get() + got, want - got, static_cast<off_t>(pos + got));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            got += static_cast<std::size_t>(r);
-        }
-        windowSize_ = got;
+        windowSize_ = os::ReadAt(fd_, pos, window_.get(), want);
         windowPos_ = pos;
     }
     const std::size_t offset = static_cast<std::size_t>(pos - windowPos_);

@@ -27,7 +27,7 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-// Reads through a window with pread; never maps the file, so a file truncated while it
+// Reads through a window at positions; never maps the file, so a file truncated while it
 // is scanned only ends the scan early. Does not own the descriptor.
 class FileSource final : public ByteSource {
 public:
@@ -43,7 +43,7 @@ private:
     int fd_;
     std::uint64_t size_;
     std::size_t windowBytes_;
-    std::unique_ptr<std::uint8_t[]> window_; // not zeroed: pread fills what is used
+    std::unique_ptr<std::uint8_t[]> window_; // not zeroed: reads fill what is used
     std::size_t windowCapacity_ = 0;
     std::size_t windowSize_ = 0;
     std::uint64_t windowPos_ = 0;

@@ -4,20 +4,25 @@
 
 #include <type_traits>
 
+// On Windows the .def file names the exports.
+#if defined(_WIN32)
+#define MP3_EXPORT extern "C"
+#else
 #define MP3_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
-MP3_EXPORT void mp3play(MP3REQUEST* request) {
+MP3_EXPORT void WINAPI mp3play(MP3REQUEST* request) {
     mp3::Play(request);
 }
 
-MP3_EXPORT void mp3stop() {
+MP3_EXPORT void WINAPI mp3stop() {
     try {
         mp3::StopAll();
     } catch (...) {
     }
 }
 
-MP3_EXPORT void mp3gettime(MP3REQUEST* request, double* lengthMs, double* unitMs) {
+MP3_EXPORT void WINAPI mp3gettime(MP3REQUEST* request, double* lengthMs, double* unitMs) {
     try {
         mp3::GetTime(request, lengthMs, unitMs);
     } catch (...) {
@@ -27,10 +32,10 @@ MP3_EXPORT void mp3gettime(MP3REQUEST* request, double* lengthMs, double* unitMs
 }
 
 // Nothing to register: the library is found by its file name.
-MP3_EXPORT LONG DllRegisterServer() {
+MP3_EXPORT LONG WINAPI DllRegisterServer() {
     return 0;
 }
-MP3_EXPORT LONG DllUnregisterServer() {
+MP3_EXPORT LONG WINAPI DllUnregisterServer() {
     return 0;
 }
 

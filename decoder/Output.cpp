@@ -1,26 +1,18 @@
 #include "Output.h"
 
+#include "Os.h"
+
 #include <out123.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <pthread.h>
 #include <thread>
-#include <unistd.h>
 
 namespace mp3 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// libout123's own order, less the drivers that "open" without a device (dummy discards
-// unpaced; openal, finding none, spins forever in close), nas (5 s to find no server)
-// and portaudio, which only fronts ALSA and JACK again.
-constexpr const char* kDefaultDrivers = "pulse,alsa,oss,jack";
 
 // What a device that plays in real time still holds: what was handed over, less what
 // the clock says it has played since. An underrun starts the clock again.
@@ -139,24 +131,24 @@ class WavSink final : public Sink {
 public:
     explicit WavSink(std::string path) : path_(std::move(path)) {}
     ~WavSink() override {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) os::CloseFile(fd_);
     }
     bool start(const Format& format) override {
         if (fd_ >= 0 && format == format_) return true;
         if (fd_ >= 0) {
-            ::close(fd_);
+            os::CloseFile(fd_);
             fd_ = -1;
             const std::string kept = path_ + "." + std::to_string(++parts_);
-            if (std::rename(path_.c_str(), kept.c_str()) != 0) return false;
+            if (!os::RenameFile(path_, kept)) return false;
         }
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        fd_ = os::CreateOutputFile(path_);
         if (fd_ < 0) return false;
         format_ = format;
         dataBytes_ = 0;
         return writeHeader();
     }
     bool play(const std::uint8_t* data, std::size_t bytes) override {
-        if (pwriteAll(data, bytes, 44 + dataBytes_) != bytes) return false;
+        if (os::WriteAt(fd_, 44 + dataBytes_, data, bytes) != bytes) return false;
         dataBytes_ += bytes;
         return writeHeader();
     }
@@ -184,19 +176,8 @@ private:
         put32(h.data() + 32, (channels * 2) | (16u << 16)); // block align, bits
         std::memcpy(h.data() + 36, "data", 4);
         put32(h.data() + 40, data);
-        return pwriteAll(h.data(), h.size(), 0) == h.size();
+        return os::WriteAt(fd_, 0, h.data(), h.size()) == h.size();
     }
-    std::size_t pwriteAll(const std::uint8_t* p, std::size_t n, std::uint64_t at) {
-        std::size_t done = 0;
-        while (done < n) {
-            const ssize_t r = pwrite(fd_, p + done, n - done, static_cast<off_t>(at + done));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) break;
-            done += static_cast<std::size_t>(r);
-        }
-        return done;
-    }
-
     std::string path_;
     int fd_ = -1;
     int parts_ = 0; // kept before the current format
@@ -215,7 +196,7 @@ std::unique_ptr<Sink> MakeSink(const std::string& setting, const Format& format)
     else if (setting.rfind("wav:", 0) == 0)
         sink = std::make_unique<WavSink>(setting.substr(4));
     else
-        sink = std::make_unique<DeviceSink>(setting.empty() ? kDefaultDrivers : setting);
+        sink = std::make_unique<DeviceSink>(setting.empty() ? os::DefaultDrivers() : setting);
     if (sink->start(format)) return sink;
     sink = std::make_unique<SilentSink>();
     sink->start(format);
@@ -231,7 +212,7 @@ bool Output::acquire(const std::function<bool()>& stopped) {
     std::unique_lock lock(mutex_);
     if (!threadStarted_) {
         std::thread([this] {
-            pthread_setname_np(pthread_self(), "zampolo-out"); // for top and the benchmark
+            os::NameThread("zampolo-out");
             run();
         }).detach();
         threadStarted_ = true;

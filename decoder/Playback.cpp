@@ -2,10 +2,10 @@
 
 #include "ByteSource.h"
 #include "MpegScan.h"
+#include "Os.h"
 #include "Output.h"
 
 #include "platform/Messages.h"
-#include "platform/Paths.h"
 
 #include <mpg123.h>
 
@@ -15,12 +15,9 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <mutex>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace mp3 {
@@ -81,20 +78,10 @@ void WaitForFailureSlot(std::uint64_t generation) {
 class SongFile {
 public:
     explicit SongFile(const char* ansiPath) {
-        if (!ansiPath) return;
-        // Opened without blocking, so that a FIFO or a device fails at once instead of
-        // waiting in open() for a writer; a regular file is then read as usual.
-        fd_ = platform::OpenFileA(ansiPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        struct stat st {};
-        if (fd_ >= 0 && (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) ||
-                         fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)) {
-            ::close(fd_);
-            fd_ = -1;
-        }
-        size_ = fd_ >= 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        if (ansiPath) fd_ = os::OpenSong(ansiPath, size_);
     }
     ~SongFile() {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0) os::CloseFile(fd_);
     }
     SongFile(const SongFile&) = delete;
     SongFile& operator=(const SongFile&) = delete;

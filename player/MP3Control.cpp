@@ -23,8 +23,8 @@ Long SongsPlaying = 0;
 const Declare<void(MP3REQUEST*)> mp3play{"MP3.DLL", "mp3play"};
 const Declare<void()> mp3stop{"MP3.DLL", "mp3stop"};
 const Declare<void(MP3REQUEST*, Double*, Double*)> mp3gettime{"MP3.DLL", "mp3gettime"};
-const Declare<HANDLE(void*, std::size_t, DWORD (*)(void*), void*, DWORD, DWORD*)> CreateThread{
-    "kernel32", "CreateThread"};
+const Declare<HANDLE(void*, std::size_t, LPTHREAD_START_ROUTINE, void*, DWORD, DWORD*)>
+    CreateThread{"kernel32", "CreateThread"};
 const Declare<BOOL(HANDLE)> CloseHandle{"kernel32", "CloseHandle"};
 
 // The 8-bit form of a request: the record and the text it points to, owned together.
@@ -62,7 +62,7 @@ Boolean EndOfLastSong() {
     return SongsPlaying == 0;
 }
 
-DWORD PlaybackThread(void* parameter) {
+DWORD WINAPI PlaybackThread(void* parameter) {
     std::unique_ptr<AnsiRequest> request(static_cast<AnsiRequest*>(parameter));
     // Nobody could receive an error here: without mp3play the thread just ends.
     runtime::Try([&] { mp3play(&request->Record); });

@@ -30,7 +30,7 @@ void StartPlayback();
 // end message came); true for the end of the last song, or when none is known.
 Boolean EndOfLastSong();
 // A playback thread: plays its own 8-bit copy of the request through mp3play.
-DWORD PlaybackThread(void* parameter);
+DWORD WINAPI PlaybackThread(void* parameter);
 // Window's thread: mp3gettime writes the song's length and unit (ms) into the
 // caller's variables; what it leaves in the record is carried back.
 void QuerySongTime(Double& SongLengthMs, Double& UnitMs);

@@ -5,6 +5,8 @@
 
 #include "runtime/Declare.h"
 
+#include "platform/Messages.h"
+
 namespace zampoplay {
 std::shared_ptr<frmPlayer> RemoteForm;
 HWND RemoteWindow = nullptr;
@@ -15,10 +17,6 @@ Long LastProgress = 0;
 namespace {
 using runtime::MediaCommand;
 
-constexpr int GWL_WNDPROC = -4;
-constexpr UINT WM_SETTEXT = 0x000C;
-constexpr UINT WM_CLOSE = 0x0010;
-constexpr UINT WM_COMMAND = 0x0111;
 const runtime::Declare<LONG_PTR(HWND, int, LONG_PTR)> SetWindowLongA{"user32", "SetWindowLongA"};
 const runtime::Declare<LONG_PTR(HWND, int)> GetWindowLongA{"user32", "GetWindowLongA"};
 const runtime::Declare<LRESULT(WNDPROC, HWND, UINT, WPARAM, LPARAM)> CallWindowProcA{
@@ -95,7 +93,7 @@ runtime::MediaStatus PlayerStatus() {
     return Status;
 }
 
-LRESULT MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
     const LRESULT Result = CallWindowProcA(reinterpret_cast<WNDPROC>(RemotePreviousWndProc), hWnd,
                                            Message, wParam, lParam);
     if (Message == WM_SETTEXT) {

@@ -27,5 +27,5 @@ void MediaCommandReceived(runtime::MediaCommand Command);
 // The window as the remotes see it.
 runtime::MediaStatus PlayerStatus();
 // The watching procedure; only the platform calls it.
-LRESULT MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam);
 } // namespace zampoplay

@@ -2,13 +2,14 @@
 
 #include "runtime/Declare.h"
 
+#include "platform/Messages.h"
+
 namespace zampoplay {
 std::shared_ptr<runtime::Form> HookedForm;
 HWND HookedWindow = nullptr;
 LONG_PTR PreviousWndProc = 0;
 
 namespace {
-constexpr int GWL_WNDPROC = -4;
 const runtime::Declare<LONG_PTR(HWND, int, LONG_PTR)> SetWindowLongA{"user32", "SetWindowLongA"};
 const runtime::Declare<LRESULT(WNDPROC, HWND, UINT, WPARAM, LPARAM)> CallWindowProcA{
     "user32", "CallWindowProcA"};
@@ -32,7 +33,7 @@ void UnhookWindow() {
     SetWindowLongA(HookedWindow, GWL_WNDPROC, PreviousWndProc);
 }
 
-LRESULT ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam) {
     const LRESULT result =
         CallWindowProcA(reinterpret_cast<WNDPROC>(PreviousWndProc), hWnd, Message, wParam, lParam);
     // Held for the call: a nested HookWindow must not free the form under it.

@@ -28,5 +28,5 @@ extern LONG_PTR PreviousWndProc;
 void HookWindow(std::shared_ptr<runtime::Form> frm);
 void UnhookWindow();
 // The hooked window's procedure; only the platform calls it.
-LRESULT ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI ForwardingWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM lParam);
 } // namespace zampoplay

@@ -23,6 +23,8 @@ static_assert(offsetof(MP3REQUEST, WindowHandle) == 2 * sizeof(void*));
 static_assert(offsetof(MP3REQUEST, Reserved2) == 3 * sizeof(void*));
 static_assert(sizeof(MP3REQUEST) == 4 * sizeof(void*));
 static_assert(sizeof(HWND) == sizeof(void*));
+// On 32-bit Windows, the record of four 32-bit fields the library was made for.
+static_assert(sizeof(void*) != 4 || (sizeof(MP3REQUEST) == 16 && sizeof(HWND) == 4));
 
 // Posted to WindowHandle; lParam is always 0.
 inline constexpr UINT MP3_MSG_PROGRESS = 12000; // every MP3_PROGRESS_FRAMES; wParam = frames heard
@@ -34,11 +36,12 @@ inline constexpr int MP3_PROGRESS_FRAMES = 16;
 // The exports, C linkage. mp3play runs on a thread of its own and returns when the
 // song has ended or was stopped; mp3stop and mp3gettime run on the window's thread
 // and return at once. mp3gettime writes the length and the length of one position
-// unit (one MPEG frame), both in ms; 0 and 0 for a file it cannot read.
-using MP3PLAY = void (*)(MP3REQUEST* request);
-using MP3STOP = void (*)();
-using MP3GETTIME = void (*)(MP3REQUEST* request, double* lengthMs, double* unitMs);
+// unit (one MPEG frame), both in ms; 0 and 0 for a file it cannot read. All use the
+// calling convention of system libraries (WINAPI: __stdcall on 32-bit Windows).
+using MP3PLAY = void(WINAPI*)(MP3REQUEST* request);
+using MP3STOP = void(WINAPI*)();
+using MP3GETTIME = void(WINAPI*)(MP3REQUEST* request, double* lengthMs, double* unitMs);
 // For the platform's registration tool: nothing to register, 0 is success.
-using MP3DLLREGISTER = LONG (*)();
+using MP3DLLREGISTER = LONG(WINAPI*)();
 
 inline constexpr const char* MP3_DLL_NAME = "MP3.DLL";

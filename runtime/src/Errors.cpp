@@ -2,7 +2,6 @@
 
 #include "Text.h"
 
-#include "platform/QtBridge.h"
 #include "runtime/Services.h"
 
 #include <cstdio>
@@ -72,7 +71,7 @@ void ReportUntrappedError(const RuntimeError& error) {
                             error.Description();
         std::fprintf(stderr, "%s\n", detail::Utf8(text).c_str());
         // The box needs the window thread; elsewhere the report goes to stderr only.
-        if (platform::IsWindowThread()) MsgBox(text, vbOKOnly, App.Title);
+        if (detail::OnWindowThread()) MsgBox(text, vbOKOnly, App.Title);
     }
     std::fflush(nullptr);
     std::_Exit(kUntrappedErrorStatus);

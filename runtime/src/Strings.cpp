@@ -1,6 +1,6 @@
 #include "runtime/Strings.h"
 
-#include <QChar>
+#include "Text.h"
 
 namespace runtime {
 namespace {
@@ -39,7 +39,7 @@ String Right(const String& text, Long length) {
 String UCase(const String& text) {
     String upper = text;
     // Character by character (simple case mapping), so the length never changes.
-    for (char16_t& c : upper) c = QChar::toUpper(c);
+    for (char16_t& c : upper) c = detail::UpperCase(c);
     return upper;
 }
 

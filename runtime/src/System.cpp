@@ -2,24 +2,15 @@
 #include "Text.h"
 #include "runtime/Services.h"
 
+#include "platform/CodePage.h"
 #include "platform/Win32.h"
-
-#include <QString>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 namespace runtime {
 namespace detail {
-std::string Utf8(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
-}
-String Utf16(std::string_view utf8) {
-    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toStdU16String();
-}
-
 namespace {
 std::atomic<bool> ending{false};
 }
@@ -34,10 +25,8 @@ bool IsEnding() {
 namespace {
 Application MakeApplication() {
     Application app;
-    app.Path = platform::ProgramFolder();
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    app.EXEName = platform::FromNativePath(exe.filename().string());
+    app.Path = detail::ProgramFolder();
+    app.EXEName = detail::ProgramFileName();
     app.Title = app.EXEName;
     return app;
 }
@@ -60,8 +49,7 @@ Integer MsgBox(const String& prompt, Integer buttons) {
 
 Integer MsgBox(const String& prompt, Integer buttons, const String& title) {
     if (MessageBoxHook()) return MessageBoxHook()(prompt, title);
-    return Integer(
-        MessageBoxW(nullptr, prompt.c_str(), title.c_str(), static_cast<UINT>(int(buttons))));
+    return detail::ShowMessageBox(prompt, buttons, title);
 }
 
 Double Shell(const String& command, Integer windowStyle) {

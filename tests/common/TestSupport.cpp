@@ -1,10 +1,15 @@
 #include "TestSupport.h"
 
+#include "platform/Messages.h"
+#include "platform/QtBridge.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
+
+#include <cstdlib>
 
 namespace testsupport {
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds bound) {
@@ -38,5 +43,19 @@ void WhenModalShows(std::function<void(QWidget*)> act, std::chrono::milliseconds
         }
     });
     timer->start();
+}
+
+HWND NewWindow(WNDPROC proc) {
+    return platform::AttachWindow(new QWidget, proc);
+}
+
+void DeleteWindow(HWND hwnd) {
+    QWidget* widget = platform::WidgetOf(hwnd);
+    DestroyWindow(hwnd);
+    delete widget;
+}
+
+void SetEnv(const char* name, const std::string& value) {
+    setenv(name, value.c_str(), 1);
 }
 } // namespace testsupport

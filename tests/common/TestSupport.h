@@ -1,8 +1,11 @@
 // Helpers shared by the tests.
 #pragma once
 
+#include "platform/Types.h"
+
 #include <chrono>
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -17,4 +20,10 @@ void PumpPending();
 // most the bound.
 void WhenModalShows(std::function<void(QWidget*)> act,
                     std::chrono::milliseconds bound = std::chrono::seconds(10));
+// A top-level window of the platform whose procedure is proc, for what is sent and
+// posted to it; DeleteWindow destroys it.
+HWND NewWindow(WNDPROC proc);
+void DeleteWindow(HWND hwnd);
+// Sets a setting of this process's environment (as getenv reads it).
+void SetEnv(const char* name, const std::string& value);
 } // namespace testsupport

@@ -5,10 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace fixtures {
 
@@ -18,12 +19,14 @@ const std::string kDir = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/fixtures";
 
 const std::vector<Song>& Songs() {
     static const std::vector<Song> songs = [] {
+#if !defined(ZAMPOLO_FIXTURES_MADE) // on Windows ctest makes them first
         // flock serialises the test processes that ctest starts side by side.
         const std::string command =
             "flock '" + kDir +
             ".lock' python3 '" ZAMPOLO_SOURCE_DIR "/tests/decoder/make_fixtures.py' '" + kDir + "'";
         if (std::system(command.c_str()) != 0)
             throw std::runtime_error("cannot make the test songs: " + command);
+#endif
         std::ifstream index(kDir + "/fixtures.txt");
         std::vector<Song> list;
         Song s;
@@ -70,9 +73,13 @@ std::string Broken(const std::string& name) {
 }
 
 std::string TempDir() {
-    std::string dir = std::string(ZAMPOLO_TEST_BINARY_DIR) + "/tmp-XXXXXX";
-    if (!mkdtemp(dir.data())) throw std::runtime_error("mkdtemp");
-    return dir;
+    static std::mt19937_64 random{std::random_device{}()};
+    for (int tries = 0; tries < 100; ++tries) {
+        const std::string dir =
+            std::string(ZAMPOLO_TEST_BINARY_DIR) + "/tmp-" + std::to_string(random() % 1000000000);
+        if (std::filesystem::create_directory(dir)) return dir;
+    }
+    throw std::runtime_error("no temporary folder");
 }
 
 std::vector<Pcm> DecodeParts(const std::string& path) {

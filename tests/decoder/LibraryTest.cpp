@@ -8,12 +8,11 @@
 #include "platform/Libraries.h"
 #include "platform/Messages.h"
 #include "platform/Paths.h"
-#include "platform/QtBridge.h"
 #include "platform/Threads.h"
 
-#include <QWidget>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +20,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -38,20 +36,20 @@ struct Library {
     MP3DLLREGISTER unregisterServer = nullptr;
 };
 
+// The function named in the library, as the type it is called with.
+template <class Function> Function Bind(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 const Library& Mp3() {
     static const Library lib = [] {
         const std::string path = platform::AnsiFromNativePath(ZAMPOLO_DIST_DIR "/MP3.DLL");
         HMODULE module = LoadLibraryA(path.c_str());
         if (!module) throw std::runtime_error("MP3.DLL does not load");
-        Library l;
-        l.play = reinterpret_cast<MP3PLAY>(GetProcAddress(module, "mp3play"));
-        l.stop = reinterpret_cast<MP3STOP>(GetProcAddress(module, "mp3stop"));
-        l.gettime = reinterpret_cast<MP3GETTIME>(GetProcAddress(module, "mp3gettime"));
-        l.registerServer =
-            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllRegisterServer"));
-        l.unregisterServer =
-            reinterpret_cast<MP3DLLREGISTER>(GetProcAddress(module, "DllUnregisterServer"));
-        return l;
+        return Library{Bind<MP3PLAY>(module, "mp3play"), Bind<MP3STOP>(module, "mp3stop"),
+                       Bind<MP3GETTIME>(module, "mp3gettime"),
+                       Bind<MP3DLLREGISTER>(module, "DllRegisterServer"),
+                       Bind<MP3DLLREGISTER>(module, "DllUnregisterServer")};
     }();
     return lib;
 }
@@ -69,10 +67,10 @@ struct Message {
 // A platform window that logs the library's messages (window thread only).
 class Window {
 public:
-    Window() : hwnd_(platform::AttachWindow(&widget_, &Proc)) { Logs()[hwnd_] = this; }
+    Window() : hwnd_(testsupport::NewWindow(&Proc)) { Logs()[hwnd_] = this; }
     ~Window() {
         Logs().erase(hwnd_);
-        DestroyWindow(hwnd_);
+        testsupport::DeleteWindow(hwnd_);
     }
     HWND hwnd() const { return hwnd_; }
     const std::vector<Message>& messages() const { return messages_; }
@@ -101,7 +99,7 @@ private:
         static std::map<HWND, Window*> logs;
         return logs;
     }
-    static LRESULT Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    static LRESULT WINAPI Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg >= MP3_MSG_PROGRESS && msg <= MP3_MSG_ENDED) {
             if (auto it = Logs().find(hwnd); it != Logs().end())
                 it->second->messages_.push_back({msg, wParam, Clock::now()});
@@ -110,27 +108,25 @@ private:
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 
-    QWidget widget_;
     HWND hwnd_;
     std::vector<Message> messages_;
 };
 
 // As the player does it: a playback thread of its own with its own copy of the record.
+struct Job {
+    std::string path;
+    HWND hwnd;
+};
+
+DWORD WINAPI PlayThread(void* p) {
+    std::unique_ptr<Job> job(static_cast<Job*>(p));
+    MP3REQUEST request{job->path.c_str(), 0, job->hwnd, 0};
+    Mp3().play(&request);
+    return 0;
+}
+
 void StartPlay(const std::string& ansiPath, HWND hwnd) {
-    struct Job {
-        std::string path;
-        HWND hwnd;
-    };
-    auto* job = new Job{ansiPath, hwnd};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            std::unique_ptr<Job> job(static_cast<Job*>(p));
-            MP3REQUEST request{job->path.c_str(), 0, job->hwnd, 0};
-            Mp3().play(&request);
-            return 0;
-        },
-        job, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, PlayThread, new Job{ansiPath, hwnd}, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     CloseHandle(thread);
 }
@@ -143,7 +139,7 @@ std::pair<double, double> GetTime(const std::string& ansiPath) {
 }
 
 void UseOutput(const std::string& setting) {
-    setenv("MP3_OUTPUT", setting.c_str(), 1);
+    testsupport::SetEnv("MP3_OUTPUT", setting);
 }
 
 // Plays songs one after another to their end into a WAV file and returns what was
@@ -277,6 +273,24 @@ TEST(Play, PutsOutExactlyWhatLibmpg123Decodes) {
 // is timed as long as libmpg123's gapless decode of it, to one frame, and played
 // sample for sample as libmpg123 decodes it, every format in turn, with a progress
 // message for every 16 units of the first frame heard.
+// On Windows the build also decodes the songs with Linux's libmpg123 (NAME.linux.wav
+// beside them): the Windows library must play the same samples, to one step.
+TEST(Play, SoundsAsOnLinuxToOneStep) {
+    for (const auto& song : fixtures::Songs()) {
+        SCOPED_TRACE(song.name);
+        const auto onLinux =
+            fixtures::ReadWav(song.path.substr(0, song.path.size() - 4) + ".linux.wav");
+        if (onLinux.channels == 0) GTEST_SKIP() << "no decode from Linux beside the songs";
+        const auto played = PlayToWav({song.path});
+        EXPECT_EQ(played.rate, onLinux.rate);
+        ASSERT_EQ(played.samples.size(), onLinux.samples.size());
+        int worst = 0;
+        for (std::size_t i = 0; i < played.samples.size(); ++i)
+            worst = std::max(worst, std::abs(played.samples[i] - onLinux.samples[i]));
+        EXPECT_LE(worst, 1);
+    }
+}
+
 TEST(Corpus, TimedAndPlayedAsLibmpg123DecodesThem) {
     const auto corpus = fixtures::Corpus();
     ASSERT_GE(corpus.size(), 13u);

@@ -1,4 +1,6 @@
 // A small outside library for the binding tests.
-extern "C" __attribute__((visibility("default"))) int Twice(int value) {
+#include "platform/Types.h"
+
+extern "C" __attribute__((visibility("default"))) int WINAPI Twice(int value) {
     return 2 * value;
 }

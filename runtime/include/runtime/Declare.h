@@ -12,6 +12,8 @@
 
 #include "runtime/Errors.h"
 
+#include "platform/Types.h"
+
 #include <atomic>
 #include <string>
 
@@ -52,7 +54,8 @@ template <class Signature> class Declare;
 
 template <class R, class... A> class Declare<R(A...)> {
 public:
-    using Function = R (*)(typename detail::CParameter<A>::type...);
+    // Functions bound by name use the calling convention of system libraries.
+    using Function = R(WINAPI*)(typename detail::CParameter<A>::type...);
 
     constexpr Declare(const char* library, const char* function)
         : library_(library), function_(function) {}

@@ -12,8 +12,8 @@
 //                                     .TabIndex = 2}};
 //   };
 //
-// Everything here runs on the window thread. Twips become pixels at 15 a pixel
-// (Qt scales pixels on other screens).
+// Everything here runs on the window thread. Twips become pixels at 15 a pixel at
+// 96 dpi (Qt scales pixels on other screens; on Windows they follow the screen's dpi).
 #pragma once
 
 #include "platform/Types.h"
@@ -23,6 +23,9 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+// Windows' own RGB is a macro; the runtime's is a function of the same meaning.
+#undef RGB
 
 namespace runtime {
 // Colours: RGB values, or system colours (the window system's palette).
@@ -71,7 +74,7 @@ struct Look {
     Long ForeColor = kDefaultColor;
     Integer Alignment = vbLeftJustify; // Label
     Integer BorderStyle = -1;          // -1: the kind's default (PictureBox fixed single)
-    String Picture = {};               // Qt resource path of a GIF, BMP or ICO
+    String Picture = {};               // resource path (":/...") of a GIF, BMP or ICO
     Integer TabIndex = -1;             // -1: after the numbered ones, in creation order
 };
 
@@ -83,7 +86,7 @@ struct FormLook {
     Single ClientWidth = 4800, ClientHeight = 3600; // twips
     Long BackColor = vbButtonFace;
     FontSpec Font = {u"Arial", 8.25f};
-    String Icon = {}; // Qt resource path of an ICO
+    String Icon = {}; // resource path (":/...") of an ICO
 };
 
 class Form;
@@ -246,7 +249,7 @@ protected:
 
 private:
     friend class Control;
-    static LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT WINAPI WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void Close(Integer mode);
 
     std::unique_ptr<detail::FormNative> native_;

@@ -236,7 +236,7 @@ void Form::Close(Integer mode) {
     if (--loadedForms == 0 && runningProgram) QCoreApplication::exit(0);
 }
 
-LRESULT Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* form = reinterpret_cast<Form*>(GetWindowLongA(hwnd, GWL_USERDATA));
     const bool events = form && !detail::IsEnding();
     switch (msg) {

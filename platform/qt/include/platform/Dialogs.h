@@ -11,7 +11,7 @@ inline constexpr int MAX_PATH = 260;
 
 struct ITEMIDLIST;
 using LPITEMIDLIST = ITEMIDLIST*;
-using BFFCALLBACK = int (*)(HWND, UINT, LPARAM, LPARAM);
+using BFFCALLBACK = int(CALLBACK*)(HWND, UINT, LPARAM, LPARAM);
 
 // The shell's browse-information record, fields in the shell's order.
 struct BROWSEINFOA {

@@ -30,8 +30,14 @@ using WCHAR = char16_t;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
-using LPTHREAD_START_ROUTINE = DWORD (*)(void*);
+// The calling convention of system libraries: __stdcall on 32-bit Windows, the only
+// one on Linux. Every function bound by name, window procedure and thread routine
+// carries it.
+#define WINAPI
+#define CALLBACK
+
+using WNDPROC = LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(void*);
 
 inline constexpr WPARAM MAKEWPARAM(unsigned lo, unsigned hi) {
     return static_cast<WPARAM>((lo & 0xFFFFu) | ((hi & 0xFFFFu) << 16));

@@ -1,0 +1,6 @@
+// Windows' own (see Types.h).
+#pragma once
+
+#include "platform/Types.h"
+
+#include <shlobj.h>

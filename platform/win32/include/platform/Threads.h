@@ -1,0 +1,4 @@
+// Windows' own (see Types.h).
+#pragma once
+
+#include "platform/Types.h"
