@@ -18,6 +18,7 @@ their gaps ("song") or with junk there that libmpg123 might take for frames ("ju
 """
 import os
 import random
+import shutil
 import struct
 import subprocess
 import sys
@@ -178,12 +179,15 @@ def id3v1(title):
 def main():
     dir = sys.argv[1]
     index = os.path.join(dir, "fixtures.txt")
-    if not os.path.exists(os.path.join(dir, "rules.txt")):
+    rules_index = os.path.join(dir, "rules.txt")
+    if (not os.path.exists(rules_index) or  # or made by an older version of this script
+            os.path.getmtime(rules_index) < os.path.getmtime(os.path.abspath(__file__))):
+        shutil.rmtree(os.path.join(dir, "rules"), ignore_errors=True)
         tmp = tempfile.mkdtemp(dir=os.path.dirname(os.path.abspath(dir)))
         lines = rules(tmp)
         os.makedirs(dir, exist_ok=True)
         os.replace(tmp, os.path.join(dir, "rules"))
-        with open(os.path.join(dir, "rules.txt"), "w") as f:
+        with open(rules_index, "w") as f:
             f.write("\n".join(lines) + "\n")
     if os.path.exists(index) and os.path.exists(os.path.join(dir, "corpus.txt")):
         return
