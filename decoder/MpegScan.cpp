@@ -1,5 +1,6 @@
 #include "MpegScan.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -254,9 +255,10 @@ struct Found {
 };
 
 // The first frame at or after pos (and before before) that depth more frames of its
-// stream follow; stream becomes its stream.
+// stream follow; stream becomes its stream. Without anyStream, of stream only.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                               Stream& stream, int depth, std::uint64_t before = UINT64_MAX) {
+                               Stream& stream, int depth, std::uint64_t before = UINT64_MAX,
+                               bool anyStream = true) {
     constexpr std::size_t kChunk = 16 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
@@ -267,7 +269,8 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
         for (std::size_t i = 0; i + 4 <= chunk.size(); ++i) {
             if (pos + i >= before) return std::nullopt;
             if (chunk[i] != 0xFF || (chunk[i + 1] & 0xE0) != 0xE0) continue;
-            if (auto h = FrameAt(src, pos + i, end, stream, true, depth)) return Found{pos + i, *h};
+            if (auto h = FrameAt(src, pos + i, end, stream, anyStream, depth))
+                return Found{pos + i, *h};
         }
         pos += chunk.size() - 3;
     }
@@ -445,16 +448,22 @@ bool FramesEndAt(ByteSource& src, std::uint64_t from, std::uint64_t end, const S
     return false;
 }
 
-// The longest frame the stream may have, padding included.
-std::uint64_t LongestFrame(const Stream& stream) {
+// The size of the stream's frames at a bitrate index, with padding or without.
+std::uint64_t FrameBytes(const Stream& stream, int bitrateIndex, bool padded) {
     const FrameHeader& h = stream.header;
-    if (h.freeFormat()) return static_cast<std::uint64_t>(stream.freeBytes) + 4;
+    const std::uint64_t padding = padded ? (h.layer == 1 ? 4 : 1) : 0;
+    if (h.freeFormat()) return static_cast<std::uint64_t>(stream.freeBytes) + padding;
     const auto& table = h.version == 1 ? kBitratesV1 : kBitratesV2;
-    const long bits = table[static_cast<std::size_t>(h.layer - 1)][14] * 1000L;
+    const long bits =
+        table[static_cast<std::size_t>(h.layer - 1)][static_cast<std::size_t>(bitrateIndex)] *
+        1000L;
     const long bytes = h.layer == 1
-                           ? (12 * bits / h.sampleRate + 1) * 4
-                           : (h.layer == 2 || h.version == 1 ? 144 : 72) * bits / h.sampleRate + 1;
-    return static_cast<std::uint64_t>(bytes);
+                           ? 12 * bits / h.sampleRate * 4
+                           : (h.layer == 2 || h.version == 1 ? 144 : 72) * bits / h.sampleRate;
+    return static_cast<std::uint64_t>(bytes) + padding;
+}
+std::uint64_t LongestFrame(const Stream& stream) {
+    return FrameBytes(stream, 14, true);
 }
 
 // Whether pos lies inside the stream's audio: a frame that starts at most one frame
@@ -492,8 +501,13 @@ bool HeaderHolds(ByteSource& src, const Frame& first, const Stream& stream, cons
                  std::uint64_t end) {
     const std::uint64_t songEnd = first.pos + info.bytes;
     const auto length = static_cast<std::uint64_t>(first.header.length);
-    if (info.frames == 0 || info.bytes <= length || songEnd > end ||
-        !SongMayEndAt(src, songEnd, end) || !FramesEndAt(src, first.pos + length, songEnd, stream))
+    // As many frames as the bytes can hold: a count that is off plays as the header
+    // says, so it must not be far off.
+    const std::uint64_t audio = info.bytes - std::min(info.bytes, length);
+    if (info.frames == 0 || audio == 0 || songEnd > end ||
+        audio < info.frames * FrameBytes(stream, 1, false) ||
+        audio > info.frames * LongestFrame(stream) || !SongMayEndAt(src, songEnd, end) ||
+        !FramesEndAt(src, first.pos + length, songEnd, stream))
         return false;
     // Every tenth of the song: a few small reads, so that the look-up stays cheap; a
     // bad stretch between two of them is not seen.
@@ -531,13 +545,45 @@ std::optional<Frame> FrameWalker::next() {
         if (!info) return Frame{first->pos, first->header};
         if (HeaderHolds(src_, Frame{first->pos, first->header}, stream_, *info, end)) {
             info_ = info;
+            songEnd_ = first->pos + info->bytes;
+            songStream_ = stream_;
+            songLeft_ = info->frames;
+            const auto bytes = src_.read(first->pos, 4);
+            std::copy(bytes.begin(), bytes.end(), silentHeader_.begin());
+            silentHeader_[1] |= 0x01;                             // no CRC
+            silentHeader_[2] &= static_cast<std::uint8_t>(~0x02); // no padding
+            silent_ = Frame{songEnd_, *ParseFrameHeader(silentHeader_.data()), true};
+            if (silent_.header.freeFormat()) silent_.header.length = stream_.freeBytes;
             return Frame{first->pos, first->header};
         }
     }
+    if (songLeft_ > 0) {
+        --songLeft_;
+        auto frame = walk(songEnd_, false);
+        // Damage inside the song plays as silence; a file cut while it plays ends there.
+        if (!frame && src_.read(songEnd_ - 1, 1).empty()) {
+            songLeft_ = 0;
+            pos_ = range_.end;
+            return std::nullopt;
+        }
+        if (songLeft_ == 0) skipSong();
+        return frame ? frame : silent_;
+    }
+    return walk(range_.end, true);
+}
+
+void FrameWalker::skipSong() {
+    if (!info_) return;
+    songLeft_ = 0;
+    pos_ = songEnd_;
+    stream_ = songStream_;
+}
+
+std::optional<Frame> FrameWalker::walk(std::uint64_t end, bool anyStream) {
     while (pos_ < end) {
         // The stream goes on where a frame ends; a new format only with a run of its own.
         auto h = FrameAt(src_, pos_, end, stream_, false, 0);
-        if (!h) h = FrameAt(src_, pos_, end, stream_, true, kRunDepth);
+        if (!h && anyStream) h = FrameAt(src_, pos_, end, stream_, true, kRunDepth);
         if (h) {
             const Frame frame{pos_, *h};
             pos_ += h->length;
@@ -551,7 +597,7 @@ std::optional<Frame> FrameWalker::next() {
             pos_ += 128;
             continue;
         }
-        const auto found = FindFrame(src_, pos_, end, stream_, kRunDepth);
+        const auto found = FindFrame(src_, pos_, end, stream_, kRunDepth, UINT64_MAX, anyStream);
         pos_ = found ? found->pos : end;
     }
     return std::nullopt;
@@ -584,7 +630,7 @@ SongInfo ScanSong(ByteSource& src) {
         count(head);
     } else {
         frames = infoFrame->frames;
-        walker.skipTo(first->pos + infoFrame->bytes);
+        walker.skipSong();
         info.fromHeader = true;
     }
     // Every frame beyond: a joined song's Info frame plays as a frame of silence.

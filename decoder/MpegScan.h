@@ -62,28 +62,43 @@ struct InfoFrame {
 
 struct Frame {
     std::uint64_t pos = 0;
-    FrameHeader header; // with its length
+    FrameHeader header;  // with its length
+    bool silent = false; // stands in for a frame the header's song lacks: see silentHeader
 };
 
 // The frames that play, in file order. Tags are stepped over; where the next frame
-// does not follow on, the walk goes on at the next run of frames.
+// does not follow on, the walk goes on at the next run of frames. A song whose Info
+// header is believed has just the frames the header counts: those of its stream
+// found in its bytes, then silent ones for any that damage took, so that it plays
+// as long as the header says.
 class FrameWalker {
 public:
     explicit FrameWalker(ByteSource& src);
     std::optional<Frame> next();
-    // Goes on at pos in the current stream (frames before it counted otherwise).
-    void skipTo(std::uint64_t pos) { pos_ = pos; }
+    // Goes on after the first song, as its Info header has counted its frames.
+    void skipSong();
     // The first song's Info header where the file bears it out; the first frame then
     // is that header's. An Info frame it does not bear out is skipped.
     const std::optional<InfoFrame>& info() const { return info_; }
+    // A silent frame is this header (the Info frame's, without CRC or padding), then
+    // zeros: no side information, no audio data.
+    const std::array<std::uint8_t, 4>& silentHeader() const { return silentHeader_; }
 
 private:
+    std::optional<Frame> walk(std::uint64_t end, bool anyStream);
+
     ByteSource& src_;
     AudioRange range_;
     Stream stream_;
     std::uint64_t pos_ = 0;
     bool started_ = false;
     std::optional<InfoFrame> info_;
+    // The header's song: where it ends, its stream and the frames still to come.
+    std::uint64_t songEnd_ = 0;
+    Stream songStream_;
+    std::uint64_t songLeft_ = 0;
+    Frame silent_;
+    std::array<std::uint8_t, 4> silentHeader_{};
 };
 
 // Rate, channels and frame size are the first frame's; samples counts the frames at

@@ -161,6 +161,17 @@ private:
                 if (!frame) break;
                 d.framePos_ = frame->pos;
                 d.frameLeft_ = static_cast<std::size_t>(frame->header.length);
+                d.silent_ = frame->silent;
+                if (d.silent_) d.silentAt_ = 0;
+            }
+            if (d.silent_) {
+                const std::size_t n = std::min(d.frameLeft_, size - done);
+                const auto& header = d.walker_.silentHeader();
+                for (std::size_t i = 0; i < n; ++i, ++d.silentAt_)
+                    out[done + i] = d.silentAt_ < header.size() ? header[d.silentAt_] : 0;
+                done += n;
+                d.frameLeft_ -= n;
+                continue;
             }
             const auto bytes = d.source_.read(d.framePos_, std::min(d.frameLeft_, size - done));
             if (bytes.empty()) { // the file shrank under us
@@ -180,6 +191,8 @@ private:
     FrameWalker walker_;
     std::uint64_t framePos_ = 0;
     std::size_t frameLeft_ = 0;
+    bool silent_ = false;      // the frame is the walker's silent one
+    std::size_t silentAt_ = 0; // bytes of it given
     mpg123_handle* handle_ = nullptr;
     Format format_;
     int samplesPerFrame_ = 1152;

@@ -449,19 +449,27 @@ TEST(Broken, FilesEndAtOnceButSpacedOut) {
 
 TEST(Broken, CutAndDamagedSongsPlayWhatTheyHold) {
     const std::string dir = fixtures::TempDir();
-    const std::string damaged = dir + "/damaged.mp3";
-    std::filesystem::copy_file(Get("vbr44s").path, damaged);
-    {
-        std::FILE* f = std::fopen(damaged.c_str(), "r+b");
-        std::fseek(f, 5000, SEEK_SET);
-        for (int i = 0; i < 700; ++i) std::fputc((i * 37) & 0xFF, f);
+    const auto vbrWith = [&](const char* name, long at, const std::string& bytes) {
+        const std::string path = dir + "/" + name;
+        std::filesystem::copy_file(Get("vbr44s").path, path);
+        std::FILE* f = std::fopen(path.c_str(), "r+b");
+        std::fseek(f, at, SEEK_SET);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
-    }
+        return path;
+    };
+    std::string garbage;
+    for (int i = 0; i < 700; ++i) garbage += static_cast<char>((i * 37) & 0xFF);
     // formats.mp3, found by fuzzing, changes format three times in 17 frames;
-    // info_rates.mp3 has an Info header that the file does not bear out, then two rates.
+    // info_rates.mp3 has an Info header that the file does not bear out, then two rates;
+    // info_gap.mp3 lacks frames between the places where its Info header is checked, and
+    // two songs have the header's frame count (byte 44: after the header, the side
+    // information, "Xing" and its flags) made smaller and larger: they play as it says.
     ExpectTimedAsPlayed(fixtures::Broken("truncated.mp3"), "song");
     for (const std::string& path :
-         {damaged, fixtures::Broken("formats.mp3"), fixtures::Broken("info_rates.mp3")}) {
+         {vbrWith("damaged.mp3", 5000, garbage), vbrWith("fewer.mp3", 44, {"\0\0\0\x57", 4}),
+          vbrWith("more.mp3", 44, {"\0\0\0\x6b", 4}), fixtures::Broken("formats.mp3"),
+          fixtures::Broken("info_rates.mp3"), fixtures::Broken("info_gap.mp3")}) {
         SCOPED_TRACE(path);
         ExpectTimedAsPlayed(path, "junk");
     }
