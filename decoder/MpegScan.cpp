@@ -60,14 +60,26 @@ std::optional<FrameHeader> HeaderAt(ByteSource& src, std::uint64_t pos, std::uin
     return ParseFrameHeader(bytes.data());
 }
 
+// Which frames may start a new stream: none (only the stream's own go on), or any; a
+// free-format one only with frames of freeBytes where that is set, since libmpg123
+// sizes all free-format frames of a file as those of the first such stream it meets.
+struct NewStream {
+    bool any = false;
+    int freeBytes = 0;
+};
+constexpr NewStream kSameStream{};
+constexpr NewStream kAnyStream{true, 0};
+
 // The header at pos with its length, when it starts a frame that lies wholly before
-// end, of the stream or, with anyStream, of any stream, which stream then becomes.
+// end, of the stream or of a new stream that accept allows, which stream then becomes.
 std::optional<FrameHeader> FrameOf(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                                   Stream& stream, bool anyStream) {
+                                   Stream& stream, NewStream accept) {
     auto h = HeaderAt(src, pos, end);
     if (!h) return std::nullopt;
-    if (anyStream) {
+    if (accept.any) {
         stream = Stream{*h, h->freeFormat() ? FreeFormatBytes(src, pos, end, *h) : 0};
+        if (accept.freeBytes != 0 && h->freeFormat() && stream.freeBytes != accept.freeBytes)
+            return std::nullopt;
     } else if (!h->sameStream(stream.header)) {
         return std::nullopt;
     }
@@ -224,9 +236,9 @@ constexpr int kRunDepth = 3;
 // (or the end, after one at least): what tells a frame from stray sync bytes. stream
 // changes only when it holds.
 std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                                   Stream& stream, bool anyStream, int depth) {
+                                   Stream& stream, NewStream accept, int depth) {
     Stream s = stream;
-    const auto h = FrameOf(src, pos, end, s, anyStream);
+    const auto h = FrameOf(src, pos, end, s, accept);
     if (!h) return std::nullopt;
     // Free format sizes its frames by the distance between headers, as a tone in PCM
     // repeats: it proves itself over twice the run.
@@ -234,7 +246,7 @@ std::optional<FrameHeader> FrameAt(ByteSource& src, std::uint64_t pos, std::uint
     std::array<Frame, 8> run{Frame{pos, *h}}; // the headers first: they cost least
     int n = 1;
     for (std::uint64_t next = pos + h->length; n <= depth && next != end; ++n) {
-        const auto f = FrameOf(src, next, end, s, false);
+        const auto f = FrameOf(src, next, end, s, kSameStream);
         if (!f) return std::nullopt;
         run[static_cast<std::size_t>(n)] = Frame{next, *f};
         next += f->length;
@@ -255,10 +267,10 @@ struct Found {
 };
 
 // The first frame at or after pos (and before before) that depth more frames of its
-// stream follow; stream becomes its stream. Without anyStream, of stream only.
+// stream follow, of the stream or a new one that accept allows, which stream becomes.
 std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t end,
-                               Stream& stream, int depth, std::uint64_t before = UINT64_MAX,
-                               bool anyStream = true) {
+                               Stream& stream, int depth, NewStream accept = kAnyStream,
+                               std::uint64_t before = UINT64_MAX) {
     constexpr std::size_t kChunk = 16 * 1024;
     std::vector<std::uint8_t> chunk;
     while (pos + 4 <= end) {
@@ -269,7 +281,7 @@ std::optional<Found> FindFrame(ByteSource& src, std::uint64_t pos, std::uint64_t
         for (std::size_t i = 0; i + 4 <= chunk.size(); ++i) {
             if (pos + i >= before) return std::nullopt;
             if (chunk[i] != 0xFF || (chunk[i + 1] & 0xE0) != 0xE0) continue;
-            if (auto h = FrameAt(src, pos + i, end, stream, anyStream, depth))
+            if (auto h = FrameAt(src, pos + i, end, stream, accept, depth))
                 return Found{pos + i, *h};
         }
         pos += chunk.size() - 3;
@@ -438,7 +450,7 @@ bool FramesEndAt(ByteSource& src, std::uint64_t from, std::uint64_t end, const S
         std::uint64_t pos = begin + i;
         int frames = 0;
         while (pos < end) {
-            const auto h = FrameOf(src, pos, end, s, false);
+            const auto h = FrameOf(src, pos, end, s, kSameStream);
             if (!h) break;
             pos += h->length;
             ++frames;
@@ -482,7 +494,7 @@ bool FramesAround(ByteSource& src, std::uint64_t pos, std::uint64_t begin, std::
         std::uint64_t at = from + i;
         int past = 0; // frames that start after pos
         while (at < end && past < 3) {
-            const auto h = FrameOf(src, at, end, s, false);
+            const auto h = FrameOf(src, at, end, s, kSameStream);
             if (!h) break;
             at += h->length;
             past += at > pos;
@@ -532,13 +544,14 @@ std::optional<Frame> FrameWalker::next() {
     const std::uint64_t end = range_.end;
     if (!started_) {
         started_ = true;
-        const auto first = FindFrame(src_, range_.begin, end, stream_, kRunDepth,
+        const auto first = FindFrame(src_, range_.begin, end, stream_, kRunDepth, kAnyStream,
                                      range_.begin + kFirstFrameWithin);
         if (!first) {
             pos_ = end;
             return std::nullopt;
         }
         pos_ = first->pos + first->header.length;
+        freeBytes_ = stream_.freeBytes;
         // An Info frame goes to the decoder, for its gapless trim, only where the file
         // bears the header out; otherwise neither the decoder nor the length heeds it.
         const auto info = ReadInfoFrame(src_, first->pos, first->header);
@@ -580,13 +593,15 @@ void FrameWalker::skipSong() {
 }
 
 std::optional<Frame> FrameWalker::walk(std::uint64_t end, bool anyStream) {
+    const NewStream accept{anyStream, freeBytes_};
     while (pos_ < end) {
         // The stream goes on where a frame ends; a new format only with a run of its own.
-        auto h = FrameAt(src_, pos_, end, stream_, false, 0);
-        if (!h && anyStream) h = FrameAt(src_, pos_, end, stream_, true, kRunDepth);
+        auto h = FrameAt(src_, pos_, end, stream_, kSameStream, 0);
+        if (!h && anyStream) h = FrameAt(src_, pos_, end, stream_, accept, kRunDepth);
         if (h) {
             const Frame frame{pos_, *h};
             pos_ += h->length;
+            if (freeBytes_ == 0) freeBytes_ = stream_.freeBytes;
             return frame;
         }
         if (const std::uint64_t tag = Id3v2Size(src_, pos_)) {
@@ -597,7 +612,7 @@ std::optional<Frame> FrameWalker::walk(std::uint64_t end, bool anyStream) {
             pos_ += 128;
             continue;
         }
-        const auto found = FindFrame(src_, pos_, end, stream_, kRunDepth, UINT64_MAX, anyStream);
+        const auto found = FindFrame(src_, pos_, end, stream_, kRunDepth, accept);
         pos_ = found ? found->pos : end;
     }
     return std::nullopt;

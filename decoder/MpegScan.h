@@ -93,6 +93,7 @@ private:
     std::uint64_t pos_ = 0;
     bool started_ = false;
     std::optional<InfoFrame> info_;
+    int freeBytes_ = 0; // the frame size of the first free-format stream, which all keep
     // The header's song: where it ends, its stream and the frames still to come.
     std::uint64_t songEnd_ = 0;
     Stream songStream_;
