@@ -18,7 +18,8 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -s")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static -s")
 
 # Programs (the tests) run here under Wine, in a prefix of the build folder's own
-# that scripts/windows.sh makes once.
+# that scripts/windows.sh makes once; wine-run.sh tries a start that Wine fails again.
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_COMMAND} -E env WINEARCH=${ZAMPOLO_WINEARCH} WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
-    WINELOADER=${ZAMPOLO_WINE} WINEDEBUG=-all ${ZAMPOLO_WINE})
+    WINELOADER=${ZAMPOLO_WINE} WINEDEBUG=-all bash ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh
+    ${ZAMPOLO_WINE})

@@ -58,6 +58,7 @@ start_wine() {
     for _ in $(seq 100); do [ -s "$dir/xvfb.display" ] && break; sleep 0.1; done
     export DISPLAY=:$(cat "$dir/xvfb.display")
   fi
+  wineserver -k 2>/dev/null || true # one left by a run that was cut short
   wineserver -p
   trap 'wineserver -k 2>/dev/null || true; [ -z "${xvfb:-}" ] || kill "$xvfb"' EXIT
   # Wine's services start with the first program and live on with the server: started

@@ -9,8 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdlib>
-#include <latch>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,12 +23,21 @@ using testsupport::ErrorOf;
 
 TEST(Declare, BindsAtTheFirstCallFromTwoThreadsAtOnce) {
     static Declare<int(int)> twice{"TESTLIB.DLL", "Twice"};
-    std::latch start(2);
+    // Both threads call once both are there. Not std::latch: MinGW's libstdc++ (GCC 12)
+    // now and then misses its wake-up, and the test hangs.
+    std::mutex mutex;
+    std::condition_variable arrived;
+    int waiting = 0;
     std::vector<int> results(2);
     std::vector<std::thread> threads;
     for (int i = 0; i < 2; ++i) {
         threads.emplace_back([&, i] {
-            start.arrive_and_wait();
+            {
+                std::unique_lock lock(mutex);
+                ++waiting;
+                arrived.notify_all();
+                arrived.wait(lock, [&] { return waiting == 2; });
+            }
             results[static_cast<std::size_t>(i)] = twice(20 + i);
         });
     }
