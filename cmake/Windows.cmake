@@ -19,29 +19,54 @@ target_link_libraries(PkgConfig::MPG123 INTERFACE
 
 find_package(Threads REQUIRED)
 
-# zampolo_version_resource(TARGET ICON file DESCRIPTION text): the file's icon and its
-# version resource: 1.00, Spanish (0x040A) in the Unicode code page (1200).
-function(zampolo_version_resource target)
-  cmake_parse_arguments(ARG "" "ICON;DESCRIPTION" "" ${ARGN})
+# zampolo_windows_resources(TARGET ICON file DESCRIPTION text [PICTURES file.rc]
+#                           [ADMINISTRATOR]): the file's one resource script (GNU ld keeps
+# one resource object per link): its icon, its version resource (1.00, Spanish 0x040A,
+# Unicode code page 1200), a program's manifest, and the pictures that PICTURES lists.
+# ADMINISTRATOR: the program asks to run as administrator (it writes the system folder).
+function(zampolo_windows_resources target)
+  cmake_parse_arguments(ARG "ADMINISTRATOR" "ICON;DESCRIPTION;PICTURES" "" ${ARGN})
   get_target_property(type ${target} TYPE)
-  if(type STREQUAL "EXECUTABLE")
-    set(FILE_TYPE VFT_APP)
-  else()
-    set(FILE_TYPE VFT_DLL)
-  endif()
   get_target_property(name ${target} OUTPUT_NAME)
   if(NOT name)
     set(name ${target})
   endif()
   get_target_property(suffix ${target} SUFFIX)
-  if(type STREQUAL "EXECUTABLE" AND NOT suffix)
-    set(suffix ".exe")
-  elseif(NOT suffix)
+  if(NOT suffix)
     set(suffix "")
+  endif()
+  set(MANIFEST "")
+  if(type STREQUAL "EXECUTABLE")
+    set(FILE_TYPE VFT_APP)
+    if(NOT suffix)
+      set(suffix ".exe")
+    endif()
+    # The program's manifest: UTF-8 as the ANSI code page, per-monitor DPI awareness,
+    # common controls 6.
+    set(PROGRAM ${name})
+    set(LEVEL asInvoker)
+    if(ARG_ADMINISTRATOR)
+      set(LEVEL requireAdministrator)
+    endif()
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/program.manifest.in
+                   ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest @ONLY)
+    set(MANIFEST "1 24 \"${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest\"")
+  else()
+    set(FILE_TYPE VFT_DLL)
   endif()
   set(FILE_NAME "${name}${suffix}")
   set(ICON "${ARG_ICON}")
   set(DESCRIPTION "${ARG_DESCRIPTION}")
+  set(PICTURES "")
+  if(ARG_PICTURES)
+    set(PICTURES "#include \"${ARG_PICTURES}\"")
+    # Its file names are found beside it.
+    get_filename_component(dir ${ARG_PICTURES} DIRECTORY)
+    set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc APPEND PROPERTY
+                 COMPILE_OPTIONS "--include-dir=${dir}")
+    set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc APPEND PROPERTY
+                 OBJECT_DEPENDS ${ARG_PICTURES})
+  endif()
   configure_file(${PROJECT_SOURCE_DIR}/cmake/VersionInfo.rc.in
                  ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc @ONLY)
   target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)

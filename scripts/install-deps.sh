@@ -10,27 +10,22 @@ export DEBIAN_FRONTEND=noninteractive
 apt=($SUDO apt-get -o DPkg::Lock::Timeout=600)
 
 if [ "${1:-}" = windows ]; then
-  # Wine's 32-bit half, and mpg123's source package for libmpg123 built for Windows.
+  # 64-bit Wine only (nothing 32-bit runs here), mpg123's source package for libmpg123
+  # built for Windows, and what the Windows end-to-end test needs (display, sound).
   update=0
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $SUDO dpkg --add-architecture i386
-    update=1
-  fi
   if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    . /etc/os-release
-    $SUDO tee /etc/apt/sources.list.d/zampolo-deb-src.sources >/dev/null <<LIST
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: $VERSION_CODENAME $VERSION_CODENAME-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-LIST
+    # The machine's own Debian sources, for source packages too.
+    sources=$(python3 "$(dirname "$0")/deb-src.py")
+    [ -n "$sources" ] || { echo "No Debian package source configured to take source packages from"; exit 1; }
+    printf '%s\n' "$sources" | $SUDO tee /etc/apt/sources.list.d/zampolo-deb-src.sources >/dev/null
     update=1
   fi
   packages=(
     build-essential cmake ninja-build pkg-config dpkg-dev binutils
-    mingw-w64 wine wine32:i386 wine64 googletest
-    python3 sox libsox-fmt-mp3 lame twolame ffmpeg mpg123
+    mingw-w64 wine wine64 googletest
+    python3 python3-numpy python3-pil sox libsox-fmt-mp3 lame twolame ffmpeg mpg123
+    xvfb xauth openbox xdotool x11-utils imagemagick fonts-liberation
+    pulseaudio pulseaudio-utils
   )
 else
   update=0

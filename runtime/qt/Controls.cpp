@@ -1,4 +1,5 @@
 // The controls over Qt widgets.
+#include "Contrast.h"
 #include "Native.h"
 
 #include "platform/Paths.h"
@@ -255,7 +256,20 @@ CommandButton::CommandButton(Form* form, const Look& look)
     b.setAutoDefault(false);
     Caption = look.Caption;
     if (look.Style == vbButtonGraphical) {
-        MakeGraphical(b, ToQColor(look.BackColor, ToQColor(vbButtonFace)));
+        const QColor back = ToQColor(look.BackColor, ToQColor(vbButtonFace));
+        MakeGraphical(b, back);
+        // The designed background may be as dark as the palette's button text (a dark
+        // palette); a disabled caption keeps the palette's grey.
+        const auto bgr = [](QColor c) {
+            return std::uint32_t(c.blue() << 16 | c.green() << 8 | c.red());
+        };
+        const std::uint32_t text =
+            detail::ReadableOn(bgr(back), bgr(b.palette().color(QPalette::ButtonText)));
+        QPalette palette = b.caption->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::WindowText,
+                             QColor(text & 0xFF, (text >> 8) & 0xFF, text >> 16));
+        b.caption->setPalette(palette);
         if (!look.Picture.empty()) {
             b.picture->setPixmap(detail::LoadPixmap(look.Picture));
             b.picture->show();

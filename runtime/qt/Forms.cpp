@@ -206,7 +206,7 @@ void Form::Load() {
     }
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (auto* button = qobject_cast<QAbstractButton*>(controls_[i]->Native().widget))
-            platform::AttachCommand(hwnd_, button, static_cast<int>(i + 1));
+            platform::AttachCommand(hwnd_, button, kFirstControlId + static_cast<int>(i));
     }
     Form_Load();
 }
@@ -236,15 +236,21 @@ void Form::Close(Integer mode) {
     if (--loadedForms == 0 && runningProgram) QCoreApplication::exit(0);
 }
 
+namespace {
+bool IsClick(unsigned notification) {
+    return notification == BN_CLICKED;
+}
+} // namespace
+
 LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* form = reinterpret_cast<Form*>(GetWindowLongA(hwnd, GWL_USERDATA));
     const bool events = form && !detail::IsEnding();
     switch (msg) {
     case WM_COMMAND: {
-        if (!events || HIWORD(wParam) != BN_CLICKED) return 0;
-        const unsigned id = LOWORD(wParam);
-        if (id < 1 || id > form->controls_.size()) return 0;
-        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[id - 1]);
+        if (!events || !IsClick(HIWORD(wParam))) return 0;
+        const int index = LOWORD(wParam) - kFirstControlId;
+        if (index < 0 || index >= static_cast<int>(form->controls_.size())) return 0;
+        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[index]);
             button && button->Click)
             RunEvent(button->Click);
         return 0;

@@ -19,7 +19,7 @@ void* BindByName(const char* library, const char* function) {
     if (!module) {
         Raise(err::kLibraryNotFound, u"Error al cargar la biblioteca '" + Utf16(library) + u"'");
     }
-    FARPROC address = GetProcAddress(module, function);
+    FARPROC address = GetProcAddress(module, platform::EntryPointName(function));
     if (!address) {
         FreeLibrary(module);
         Raise(err::kEntryPointNotFound, u"No se encuentra el punto de entrada '" + Utf16(function) +

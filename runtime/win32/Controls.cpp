@@ -1,5 +1,6 @@
 // The controls over Windows' own window classes: BUTTON (owner-drawn when graphical),
 // STATIC, EDIT, LISTBOX, and a picture box class of the runtime's drawing into a bitmap.
+#include "Contrast.h"
 #include "Native.h"
 #include "Text.h"
 
@@ -218,10 +219,22 @@ Native::~Native() {
     }
 }
 
-void Native::SetBack(COLORREF colour) {
-    back = colour;
+void Native::SetBack(Long colour) {
+    backColor = colour;
+    back = ToColorRef(colour, vbButtonFace);
     if (brush) DeleteObject(brush);
-    brush = CreateSolidBrush(colour);
+    brush = CreateSolidBrush(back);
+}
+
+void Native::SetFore(Long colour) {
+    foreColor = colour;
+    fore = ToColorRef(colour, vbButtonText);
+}
+
+void Native::ReadSystemColours() {
+    SetBack(backColor);
+    SetFore(foreColor);
+    InvalidateRect(hwnd, nullptr, TRUE);
 }
 
 void MakeControlWindow(Native& n, HWND parent) {
@@ -235,7 +248,7 @@ void MakeControlWindow(Native& n, HWND parent) {
         windowClass = L"BUTTON";
         n.graphical = look.Style == vbButtonGraphical;
         style |= WS_TABSTOP | (n.graphical ? BS_OWNERDRAW : BS_PUSHBUTTON | BS_MULTILINE);
-        n.SetBack(ToColorRef(n.graphical ? look.BackColor : kDefaultColor, vbButtonFace));
+        n.SetBack(n.graphical ? look.BackColor : kDefaultColor);
         if (n.graphical && !look.Picture.empty() && !n.picture)
             n.picture = LoadPicture(look.Picture);
         break;
@@ -247,8 +260,8 @@ void MakeControlWindow(Native& n, HWND parent) {
                                                                    : SS_LEFT);
         text = Wide(look.Caption);
         n.transparent = look.BackStyle == vbTransparent;
-        n.SetBack(ToColorRef(look.BackColor, vbButtonFace));
-        n.fore = ToColorRef(look.ForeColor, vbButtonText);
+        n.SetBack(look.BackColor);
+        n.SetFore(look.ForeColor);
         break;
     case Kind::TextBox:
         windowClass = L"EDIT";
@@ -266,8 +279,8 @@ void MakeControlWindow(Native& n, HWND parent) {
         RegisterPictureClass();
         windowClass = kPictureClass;
         if (look.BorderStyle != vbBSNone) exStyle = WS_EX_CLIENTEDGE;
-        n.SetBack(ToColorRef(look.BackColor, vbButtonFace));
-        n.fore = ToColorRef(look.ForeColor, vbButtonText);
+        n.SetBack(look.BackColor);
+        n.SetFore(look.ForeColor);
         break;
     }
     n.hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, Pixels(look.Left),
@@ -339,7 +352,8 @@ void DrawButton(const DRAWITEMSTRUCT& item) {
             OffsetRect(&place, -1, -1);
             SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
         } else {
-            SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+            // The designed background may be as dark as the system's button text.
+            SetTextColor(dc, ReadableOn(n->back, GetSysColor(COLOR_BTNTEXT)));
         }
         DrawTextW(dc, caption.c_str(), -1, &place, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
     }
@@ -436,7 +450,7 @@ Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> n
       form_(*form), native_(std::move(native)), left_(look.Left), top_(look.Top),
       width_(look.Width), height_(look.Height), tabIndex_(look.TabIndex) {
     form_.controls_.push_back(this);
-    native_->id = static_cast<int>(form_.controls_.size());
+    native_->id = kFirstControlId + static_cast<int>(form_.controls_.size()) - 1;
     detail::MakeControlWindow(*native_, form_.Native().hwnd);
 }
 
@@ -486,13 +500,13 @@ Label::Label(Form* form, const Look& look)
       BackColor([this] { return backColor_; },
                 [this](const Long& v) {
                     backColor_ = v;
-                    native_->SetBack(detail::ToColorRef(v, vbButtonFace));
+                    native_->SetBack(v);
                     InvalidateRect(native_->hwnd, nullptr, TRUE);
                 }),
       ForeColor([this] { return foreColor_; },
                 [this](const Long& v) {
                     foreColor_ = v;
-                    native_->fore = detail::ToColorRef(v, vbButtonText);
+                    native_->SetFore(v);
                     InvalidateRect(native_->hwnd, nullptr, TRUE);
                 }),
       backColor_(look.BackColor), foreColor_(look.ForeColor) {}
@@ -630,12 +644,12 @@ PictureBox::PictureBox(Form* form, const Look& look)
       ForeColor([this] { return foreColor_; },
                 [this](const Long& v) {
                     foreColor_ = v;
-                    native_->fore = detail::ToColorRef(v, vbButtonText);
+                    native_->SetFore(v);
                 }),
       BackColor([this] { return backColor_; },
                 [this](const Long& v) {
                     backColor_ = v;
-                    native_->SetBack(detail::ToColorRef(v, vbButtonFace));
+                    native_->SetBack(v);
                     Cls();
                 }),
       ScaleWidth([this] { return Single(native_->size.cx * detail::TwipsPerPixel()); }),

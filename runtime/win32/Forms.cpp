@@ -3,6 +3,7 @@
 #include "Text.h"
 
 #include "platform/CodePage.h"
+#include "platform/System.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +67,12 @@ FormNative::~FormNative() {
 
 namespace {
 int loadedForms = 0;
+
+// A graphical (owner-drawn) button tells the second click of a quick double-click as
+// BN_DOUBLECLICKED: a click all the same.
+bool IsClick(unsigned notification) {
+    return notification == BN_CLICKED || notification == BN_DOUBLECLICKED;
+}
 bool runningProgram = false;
 constexpr char kFormClass[] = "ZampoloForm";
 
@@ -108,10 +115,11 @@ HWND MakeFormWindow(Form& form, detail::FormNative& n, WNDPROC proc) {
                                 GetModuleHandleA(nullptr), nullptr);
     SetPropA(hwnd, detail::kFormProperty, &form);
     if (n.icon) {
-        OLE_HANDLE icon = 0;
-        n.icon->get_Handle(&icon);
-        SendMessageA(hwnd, WM_SETICON, ICON_BIG, static_cast<LPARAM>(icon));
-        SendMessageA(hwnd, WM_SETICON, ICON_SMALL, static_cast<LPARAM>(icon));
+        OLE_HANDLE handle = 0;
+        n.icon->get_Handle(&handle);
+        const LPARAM icon = reinterpret_cast<LPARAM>(platform::HandleFromOle(handle));
+        SendMessageA(hwnd, WM_SETICON, ICON_BIG, icon);
+        SendMessageA(hwnd, WM_SETICON, ICON_SMALL, icon);
     }
     return hwnd;
 }
@@ -239,10 +247,10 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     const bool events = form && !detail::IsEnding();
     switch (msg) {
     case WM_COMMAND: {
-        if (!events || HIWORD(wParam) != BN_CLICKED) return 0;
-        const unsigned id = LOWORD(wParam);
-        if (id < 1 || id > form->controls_.size()) return 0;
-        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[id - 1]);
+        if (!events || !IsClick(HIWORD(wParam))) return 0;
+        const int index = LOWORD(wParam) - kFirstControlId;
+        if (index < 0 || index >= static_cast<int>(form->controls_.size())) return 0;
+        if (auto* button = dynamic_cast<CommandButton*>(form->controls_[index]);
             button && button->Click)
             RunEvent(button->Click);
         return 0;
@@ -258,6 +266,17 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return 1;
         }
         break;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // Brushes hold the system colours of when they were made: made again.
+        if (auto* owner = static_cast<Form*>(GetPropA(hwnd, detail::kFormProperty))) {
+            detail::FormNative& n = *owner->native_;
+            DeleteObject(n.brush);
+            n.brush = CreateSolidBrush(detail::ToColorRef(n.look.BackColor, vbButtonFace));
+            for (Control* c : owner->controls_) c->Native().ReadSystemColours();
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        break;
     case WM_DRAWITEM:
         detail::DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
@@ -267,8 +286,7 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return reinterpret_cast<LRESULT>(brush);
         break;
     case DM_GETDEFID:
-        // No default button: Enter clicks nothing (dialog navigation would send IDOK, which
-        // is the first control here).
+        // No default button: Enter clicks nothing.
         return MAKELONG(0, DC_HASDEFID);
     case WM_APPCOMMAND:
         if (events && detail::MediaAppCommand(GET_APPCOMMAND_LPARAM(lParam))) return TRUE;

@@ -38,10 +38,11 @@ struct Native {
     Kind kind;
     Look look;
     HWND hwnd = nullptr;
-    int id = 0;           // the WM_COMMAND identifier: creation order from 1
+    int id = 0;           // the WM_COMMAND identifier: creation order from kFirstControlId
     HFONT font = nullptr; // its own font, when the design names one
-    COLORREF back = 0, fore = 0;
-    HBRUSH brush = nullptr; // back's
+    Long backColor = kDefaultColor, foreColor = kDefaultColor; // as given, system colours too
+    COLORREF back = 0, fore = 0;                               // as read now
+    HBRUSH brush = nullptr;                                    // back's
     bool graphical = false, transparent = false;
     String caption;   // a button's caption (its window text is its name)
     String tip, name; // tooltip and accessible name
@@ -53,7 +54,10 @@ struct Native {
     HGDIOBJ previousBitmap = nullptr;
     SIZE size = {0, 0};
 
-    void SetBack(COLORREF colour);
+    void SetBack(Long colour);
+    void SetFore(Long colour);
+    // System colours read again (they changed), and the control repainted.
+    void ReadSystemColours();
 };
 
 struct FormNative {

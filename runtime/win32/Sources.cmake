@@ -15,7 +15,7 @@ target_link_libraries(runtime PRIVATE comctl32 gdi32 ole32 oleaut32 uuid)
 # Only the runtime's own functions are exported, not those of the static C++ libraries.
 target_link_options(runtime PRIVATE -Wl,--exclude-libs,ALL)
 # Its icon (Zampolo's butterfly, as the programs it runs) and version resource.
-zampolo_version_resource(runtime ICON ${PROJECT_SOURCE_DIR}/player/images/butterfly.ico
+zampolo_windows_resources(runtime ICON ${PROJECT_SOURCE_DIR}/player/images/butterfly.ico
     DESCRIPTION "Zampolo, biblioteca de ejecución")
 install(TARGETS runtime RUNTIME DESTINATION ${ZAMPOLO_SYSTEM_DIR})
 # mingw-w64's GCC 12 at -O3 takes the strings of a form's designated-initializer design

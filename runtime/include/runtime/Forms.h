@@ -258,6 +258,11 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// The WM_COMMAND identifier of a form's first control; the others follow in creation
+// order. Dialog navigation sends IDOK (1) and IDCANCEL (2) for Enter and Esc, which
+// must click no control.
+inline constexpr int kFirstControlId = 100;
+
 // The number of forms loaded now.
 int LoadedForms();
 

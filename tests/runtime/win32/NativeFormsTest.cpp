@@ -51,7 +51,7 @@ TEST(NativeForms, WindowClicksKeysNamesAndClose) {
     EXPECT_EQ(client.right, detail::Pixels(6705));
     EXPECT_EQ(client.bottom, detail::Pixels(1185));
     EXPECT_EQ(f.Caption.Get(), u"Canción") << "through WM_GETTEXT in the ANSI code page";
-    SendMessageA(w, WM_COMMAND, MAKEWPARAM(1, BN_CLICKED), 0);
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(kFirstControlId, BN_CLICKED), 0);
     f.Command1.Value = true;
     f.Command1.Enabled = false;
     f.Command1.Value = true;

@@ -16,3 +16,10 @@ ZPAPI BOOL FreeLibrary(HMODULE module);
 // NUL-terminated text and the result is bufferSize. 0 on failure.
 ZPAPI DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD bufferSize);
 }
+
+namespace platform {
+// The export that a call bound by name reaches: the name itself.
+inline const char* EntryPointName(const char* function) {
+    return function;
+}
+} // namespace platform
