@@ -288,7 +288,8 @@ class Recorder:
             self.frames += whole // (2 * CHANNELS)
             self.arrivals.append((t, self.frames))
 
-    def stop(self):
+    def stop(self, timed=True):
+        """timed=False: only what sounded matters, not when."""
         time.sleep(0.2)  # the last blocks reach parec
         self.proc.send_signal(signal.SIGINT)
         self.proc.wait(5)
@@ -306,7 +307,7 @@ class Recorder:
         # lost samples and the time base is broken.
         half = len(steady) // 2
         drift = abs(steady[half:].min() - steady[:half].min()) if half else 0.0
-        check(drift < 0.01, f"the recording lost {drift * 1000:.0f} ms of sound")
+        check(drift < 0.01 or not timed, f"the recording lost {drift * 1000:.0f} ms of sound")
         return self
 
     def time_of(self, frame):
