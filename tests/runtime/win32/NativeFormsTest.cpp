@@ -22,9 +22,12 @@ public:
                 .Icon = u":/test/pic.ico"}) {
         Command1.Click = [this] { ++clicks; };
     }
-    CommandButton Command1{
-        this,
-        {.Width = 615, .Height = 615, .Style = vbButtonGraphical, .Picture = u":/test/pic.gif"}};
+    CommandButton Command1{this,
+                           {.Width = 615,
+                            .Height = 615,
+                            .Style = vbButtonGraphical,
+                            .BackColor = vbTitleBarText,
+                            .Picture = u":/test/pic.gif"}};
     ListBox List1{this, {.Top = 2000, .Width = 1000, .Height = 1000}};
     PictureBox Bar{this, {.Top = 840, .Width = 6555, .Height = 240, .ForeColor = RGB(0, 0, 192)}};
     int clicks = 0;
@@ -66,6 +69,26 @@ TEST(NativeForms, WindowClicksKeysNamesAndClose) {
     wchar_t name[32] = {};
     GetWindowTextW(f.Command1.Native().hwnd, name, 32);
     EXPECT_STREQ(name, L"Reproducir") << "screen readers read a button's window text";
+    // Dialog navigation's Enter and Esc click no control; a double-click is two clicks.
+    f.Command1.Enabled = true;
+    f.clicks = 0;
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        MSG press{w, WM_KEYDOWN, key, 0, 0, {}};
+        IsDialogMessageA(w, &press);
+    }
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    SendMessageA(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    HWND button = f.Command1.Native().hwnd;
+    for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        SendMessageA(button, m, MK_LBUTTON * (m != WM_LBUTTONUP), MAKELPARAM(5, 5));
+    EXPECT_EQ(f.clicks, 2);
+    // A system colour that changes is read again.
+    int index = COLOR_CAPTIONTEXT;
+    const COLORREF before = GetSysColor(index), changed = RGB(1, 2, 3);
+    SetSysColors(1, &index, &changed);
+    SendMessageA(w, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(f.Command1.Native().back, changed);
+    SetSysColors(1, &index, &before);
     f.keep = 1;
     SendMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(w));
