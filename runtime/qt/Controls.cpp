@@ -182,26 +182,8 @@ detail::ButtonWidget::ButtonWidget(QWidget* parent)
 // --- Control ---
 
 Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> native)
-    : Left([this] { return left_; },
-           [this](const Single& v) {
-               left_ = v;
-               Place();
-           }),
-      Top([this] { return top_; },
-          [this](const Single& v) {
-              top_ = v;
-              Place();
-          }),
-      Width([this] { return width_; },
-            [this](const Single& v) {
-                width_ = v;
-                Place();
-            }),
-      Height([this] { return height_; },
-             [this](const Single& v) {
-                 height_ = v;
-                 Place();
-             }),
+    : Left(Placement(left_)), Top(Placement(top_)), Width(Placement(width_)),
+      Height(Placement(height_)),
       Enabled([this] { return native_->widget->isEnabled(); },
               [this](const bool& v) { native_->widget->setEnabled(v); }),
       Visible([this] { return !native_->widget->isHidden(); },

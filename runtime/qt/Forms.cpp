@@ -88,14 +88,6 @@ namespace {
 int loadedForms = 0;
 bool runningProgram = false;
 
-String WindowText(HWND hwnd) {
-    const auto length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
-    const auto n =
-        SendMessageA(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    buffer.resize(static_cast<std::size_t>(std::clamp<LRESULT>(n, 0, length)));
-    return platform::FromAnsi(buffer);
-}
 } // namespace
 
 int LoadedForms() {
@@ -113,19 +105,9 @@ Form::Form(const FormLook& look)
           Load();
           return hwnd_;
       }),
-      Caption(
-          [this] {
-              if (hwnd_) return WindowText(hwnd_);
-              return detail::FromQString(native_->widget.windowTitle());
-          },
-          [this](const String& text) {
-              if (hwnd_) {
-                  const std::string ansi = platform::ToAnsi(text);
-                  SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
-              } else {
-                  native_->widget.setWindowTitle(detail::ToQString(text));
-              }
-          }),
+      Caption(WindowCaption(
+          [this] { return detail::FromQString(native_->widget.windowTitle()); },
+          [this](const String& text) { native_->widget.setWindowTitle(detail::ToQString(text)); })),
       WindowState(
           [this]() -> Integer {
               if (IsIconic(hwnd_)) return vbMinimized;

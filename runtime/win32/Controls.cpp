@@ -405,26 +405,8 @@ void RepaintUnder(HWND control) {
 // --- Control ---
 
 Control::Control(Form* form, const Look& look, std::unique_ptr<detail::Native> native)
-    : Left([this] { return left_; },
-           [this](const Single& v) {
-               left_ = v;
-               Place();
-           }),
-      Top([this] { return top_; },
-          [this](const Single& v) {
-              top_ = v;
-              Place();
-          }),
-      Width([this] { return width_; },
-            [this](const Single& v) {
-                width_ = v;
-                Place();
-            }),
-      Height([this] { return height_; },
-             [this](const Single& v) {
-                 height_ = v;
-                 Place();
-             }),
+    : Left(Placement(left_)), Top(Placement(top_)), Width(Placement(width_)),
+      Height(Placement(height_)),
       Enabled([this] { return IsWindowEnabled(Window(*this)) != FALSE; },
               [this](const bool& v) { EnableWindow(Window(*this), v); }),
       Visible([this] { return (GetWindowLongW(Window(*this), GWL_STYLE) & WS_VISIBLE) != 0; },

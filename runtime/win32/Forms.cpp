@@ -76,15 +76,6 @@ bool IsClick(unsigned notification) {
 bool runningProgram = false;
 constexpr char kFormClass[] = "ZampoloForm";
 
-String WindowText(HWND hwnd) {
-    const auto length = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
-    const auto n =
-        SendMessageA(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
-    buffer.resize(static_cast<std::size_t>(std::clamp<LRESULT>(n, 0, length)));
-    return platform::FromAnsi(buffer);
-}
-
 // The form's window: its designed border and boxes around a client area of the designed
 // size, placed by the window system. Hidden until shown.
 HWND MakeFormWindow(Form& form, detail::FormNative& n, WNDPROC proc) {
@@ -140,19 +131,11 @@ Form::Form(const FormLook& look)
           Load();
           return hwnd_;
       }),
-      Caption(
-          [this] {
-              if (hwnd_) return WindowText(hwnd_);
-              return native_->look.Caption;
-          },
-          [this](const String& text) {
-              const std::string ansi = platform::ToAnsi(text);
-              if (hwnd_)
-                  SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(ansi.c_str()));
-              else
-                  SetWindowTextA(native_->hwnd, ansi.c_str());
-              native_->look.Caption = text;
-          }),
+      Caption(WindowCaption([this] { return native_->look.Caption; },
+                            [this](const String& text) {
+                                SetWindowTextA(native_->hwnd, platform::ToAnsi(text).c_str());
+                                native_->look.Caption = text;
+                            })),
       WindowState(
           [this]() -> Integer {
               if (IsIconic(hwnd_)) return vbMinimized;

@@ -195,9 +195,9 @@ TEST(Pictures, GifBmpAndIcoLoadFromResources) {
     EXPECT_TRUE(shown->caption->wordWrap());
     EXPECT_EQ(shown->caption->text(), "Copiar archivos y registrar componentes");
     // A dark palette's button text on a black button: the caption is drawn white.
-    QPalette dark = f.Native().widget->palette();
+    QPalette dark = f.Native().widget.palette();
     dark.setColor(QPalette::ButtonText, Qt::black);
-    f.Native().widget->setPalette(dark);
+    f.Native().widget.setPalette(dark);
     CommandButton about{&f, {.Style = vbButtonGraphical, .Caption = u"@", .BackColor = 0}};
     auto* at = static_cast<detail::ButtonWidget*>(about.Native().widget);
     EXPECT_EQ(at->caption->palette().color(QPalette::WindowText), QColor(Qt::white));

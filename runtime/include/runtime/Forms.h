@@ -120,6 +120,8 @@ protected:
     bool named_ = false; // AccessibleName was set
 
 private:
+    // A position or size in twips, kept, the control placed again on each change.
+    Property<Single> Placement(Single& twips);
     void Place();
     Single left_, top_, width_, height_;
     Integer tabIndex_;
@@ -250,6 +252,10 @@ protected:
 private:
     friend class Control;
     static LRESULT WINAPI WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Caption: the window's text through WM_GETTEXT and WM_SETTEXT while loaded, else what
+    // the system's side keeps.
+    Property<String> WindowCaption(std::function<String()> unloaded,
+                                   std::function<void(const String&)> setUnloaded);
     void Close(Integer mode);
 
     std::unique_ptr<detail::FormNative> native_;
