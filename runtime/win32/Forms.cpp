@@ -1,4 +1,5 @@
 // Forms: a top-level window of the form's own class, its procedure and the form's events.
+#include "HandedFolders.h"
 #include "Native.h"
 #include "Text.h"
 

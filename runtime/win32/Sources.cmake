@@ -4,6 +4,7 @@ target_sources(runtime PRIVATE
     win32/Controls.cpp
     win32/Files.cpp
     win32/Forms.cpp
+    win32/HandedFolders.cpp
     win32/Host.cpp
     win32/MediaRemote.cpp
     win32/Pictures.cpp
