@@ -20,11 +20,6 @@
 using namespace runtime;
 
 namespace {
-class DropForm : public Form {
-public:
-    DropForm() : Form({.Caption = u"Destino"}) {}
-};
-
 // Drops one text/uri-list on the window: whether the pointer said yes, as the drop's
 // enter event was answered.
 bool Drop(HWND window, const QByteArray& uris) {
@@ -49,7 +44,7 @@ TEST(HandedFolders, ADropTakesOneLocalFolderOnceNoHandlerRuns) {
     ASSERT_TRUE(song.open(QIODevice::WriteOnly));
     const QByteArray uri = "file://" + dir.toPercentEncoding("/");
 
-    DropForm form;
+    Form form({.Caption = u"Destino"});
     form.Show();
     std::vector<String> opened;
     AcceptFolders(u"prueba", form.hWnd, [&](const String& folder) { opened.push_back(folder); });
