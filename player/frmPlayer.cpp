@@ -299,6 +299,14 @@ String frmPlayer::BrowseForFolder(HWND hwndOwner, const String& Title) {
     return u"";
 }
 
+void frmPlayer::OpenFolder(const String& Folder) {
+    // Clicks, as the user's own: nothing happens on a disabled button.
+    Command7.Value = true;
+    Text1.Text = Folder;
+    Command1.Enabled = true;
+    Command1.Value = true;
+}
+
 void frmPlayer::Command5_Click() {
     const String Folder = BrowseForFolder(hWnd, u"Selecciona la carpeta");
     if (Folder != u"") {

@@ -21,6 +21,9 @@ public:
 
     // Every message of the window, after its own procedure has handled it.
     void MessageReceived(Long Message, Long wParam, Long lParam) override;
+    // A folder handed from outside (the command line, another start, the media remotes,
+    // a drop on the window): stop, the folder as if chosen, then play.
+    void OpenFolder(const String& Folder);
 
     // The controls, in creation order.
     CommandButton Command7{this,

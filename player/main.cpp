@@ -1,6 +1,10 @@
 // zampoplay: plays the MP3 files of a folder in a shuffled order, endlessly.
+//   zampoplay [FOLDER]   plays FOLDER at once, or hands it to the player that runs already
 #include "MediaKeys.h"
 #include "frmPlayer.h"
+
+#include "runtime/HandedFolders.h"
+#include "runtime/Services.h"
 
 #include "platform/VersionInfo.h"
 
@@ -12,9 +16,16 @@ ZAMPOLO_VERSION_INFO("FileVersion=1.00\0ProductVersion=1.00\0Language=040A\0Code
 
 int main(int argc, char** argv) {
     return runtime::Main(argc, argv, u"Zampolo", [] {
+        const runtime::String Folder = runtime::CommandFolder();
+        // One player at a time: the one that runs takes the folder, and this start ends.
+        if (Folder != u"" && runtime::HandToRunningProgram(u"zampoplay", Folder)) runtime::End();
         auto frm = std::make_shared<zampoplay::frmPlayer>();
         frm->Load();
         zampoplay::StartMediaKeys(frm); // the desktop's media keys, where there is a bus
+        runtime::AcceptFolders(
+            u"zampoplay", frm->hWnd,
+            [Player = frm.get()](const runtime::String& Handed) { Player->OpenFolder(Handed); });
+        if (Folder != u"") frm->OpenFolder(Folder);
         return frm;
     });
 }

@@ -1,4 +1,5 @@
 // Forms: the window, its procedure and the form's events.
+#include "HandedFolders.h"
 #include "Native.h"
 #include "Text.h"
 
@@ -239,6 +240,9 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     }
     case WM_CLOSE:
         if (events) RunEvent([&] { form->Close(vbFormControlMenu); });
+        return 0;
+    case detail::kDeliverFolder:
+        if (events) detail::DeliverFolder();
         return 0;
     default:
         return DefWindowProcA(hwnd, msg, wParam, lParam);

@@ -3,6 +3,7 @@
 #include "runtime/MediaRemote.h"
 #include "runtime/Errors.h"
 
+#include "HandedFolders.h"
 #include "Native.h"
 
 #include "platform/Messages.h"
@@ -111,7 +112,11 @@ public:
         }
         if (interface != kRoot && interface != kPlayer) return false; // Introspect, Peer
         static const QStringList commands{"Play", "PlayPause", "Stop", "Next", "Previous", "Quit"};
-        static const QStringList ignored{"Pause", "Seek", "SetPosition", "OpenUri"};
+        if (member == QLatin1String("OpenUri") && interface == kPlayer) {
+            OpenUri(message, connection);
+            return true;
+        }
+        static const QStringList ignored{"Pause", "Seek", "SetPosition"};
         const qsizetype command = commands.indexOf(member);
         if (command < 0 && member != QLatin1String("Raise") && !ignored.contains(member))
             return false;
@@ -143,6 +148,20 @@ public:
     }
 
 private:
+    // A folder of this machine goes to the program as if handed by another start;
+    // anything else is refused and changes nothing.
+    static void OpenUri(const QDBusMessage& message, const QDBusConnection& connection) {
+        const QString uri = message.arguments().value(0).toString();
+        const std::optional<std::string> folder = detail::OpenedFolder(uri);
+        if (folder && detail::HandFolder(platform::FromNativePath(*folder))) {
+            connection.send(message.createReply());
+        } else {
+            connection.send(message.createErrorReply(
+                QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                QStringLiteral("No es una carpeta de este equipo: ") + uri));
+        }
+    }
+
     static QString PlaybackStatus(const MediaStatus& s) {
         return s.Playing ? QStringLiteral("Playing") : QStringLiteral("Stopped");
     }
@@ -153,8 +172,8 @@ private:
                 {"HasTrackList", false},
                 {"Identity", detail::ToQString(remote_.Identity)},
                 {"DesktopEntry", detail::ToQString(remote_.Name)},
-                {"SupportedUriSchemes", QStringList()},
-                {"SupportedMimeTypes", QStringList()}};
+                {"SupportedUriSchemes", QStringList{"file"}},
+                {"SupportedMimeTypes", QStringList{"inode/directory"}}};
     }
 
     QVariantMap PlayerProperties() const {

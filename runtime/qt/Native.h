@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <optional>
+#include <string>
+
 namespace runtime::detail {
 inline constexpr double kTwipsPerPixel = 15.0;
 inline int Pixels(Single twips) {
@@ -56,4 +59,8 @@ inline constexpr char kRole[] = "zampoloAccessibleRole";
 double DrawnPercent(const QWidget* widget);
 bool IsPictureBox(const QWidget* widget);
 String FromQString(const QString& text);
+// The program's arguments, as Main got them once Qt took its own.
+void KeepCommandLine(int argc, char** argv);
+// The native path of a file:// URI of a folder of this machine; nothing otherwise.
+std::optional<std::string> OpenedFolder(const QString& uri);
 } // namespace runtime::detail

@@ -12,7 +12,8 @@
 namespace runtime {
 namespace detail {
 void SetRunningProgram(bool running);
-}
+void KeepCommandLine(int argc, char** argv);
+} // namespace detail
 
 int Main(int& argc, char** argv, const String& title,
          const std::function<std::shared_ptr<Form>()>& startupForm) {
@@ -23,6 +24,7 @@ int Main(int& argc, char** argv, const String& title,
         setenv("QT_XCB_NO_MITSHM", "1", 0);
         app = std::make_unique<QApplication>(argc, argv);
     }
+    detail::KeepCommandLine(argc, argv);
     // The program ends when its last form unloads, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     if (!title.empty()) App.Title = title;

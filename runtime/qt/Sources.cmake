@@ -5,6 +5,7 @@ target_sources(runtime PRIVATE
     qt/Controls.cpp
     qt/Files.cpp
     qt/Forms.cpp
+    qt/HandedFolders.cpp
     qt/Host.cpp
     qt/MediaRemote.cpp
     qt/Program.cpp)

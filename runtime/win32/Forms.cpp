@@ -1,4 +1,5 @@
 // Forms: a top-level window of the form's own class, its procedure and the form's events.
+#include "HandedFolders.h"
 #include "Native.h"
 #include "Text.h"
 
@@ -274,8 +275,23 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_APPCOMMAND:
         if (events && detail::MediaAppCommand(GET_APPCOMMAND_LPARAM(lParam))) return TRUE;
         break;
+    case WM_COPYDATA:
+        return events &&
+                       detail::FolderCopied(hwnd, *reinterpret_cast<const COPYDATASTRUCT*>(lParam))
+                   ? TRUE
+                   : FALSE;
+    case WM_DROPFILES:
+        if (events)
+            detail::FilesDropped(hwnd, reinterpret_cast<HDROP>(wParam));
+        else
+            DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case detail::kDeliverFolder:
+        if (events) detail::DeliverFolder();
+        return 0;
     case WM_DESTROY:
         RemovePropA(hwnd, detail::kFormProperty);
+        detail::FolderWindowGone(hwnd);
         break;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);

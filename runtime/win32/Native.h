@@ -6,6 +6,7 @@
 
 #include <ocidl.h>
 #include <olectl.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -79,6 +80,11 @@ void MakeControlWindow(Native& native, HWND parent);
 void DrawButton(const DRAWITEMSTRUCT& item);
 // The label colours of WM_CTLCOLORSTATIC; nullptr leaves the message to the default.
 HBRUSH LabelColours(HWND control, HDC dc);
+// Folders handed to the program (win32/HandedFolders.cpp): another start's WM_COPYDATA
+// (true when taken), a drop from the shell, the receiving window going.
+bool FolderCopied(HWND window, const COPYDATASTRUCT& data);
+void FilesDropped(HWND window, HDROP drop);
+void FolderWindowGone(HWND window);
 // A media key (WM_APPCOMMAND's command) for the program's media remote: true when taken.
 bool MediaAppCommand(int command);
 // The window thread, where forms live (0 before the first form).

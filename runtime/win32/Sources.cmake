@@ -4,6 +4,7 @@ target_sources(runtime PRIVATE
     win32/Controls.cpp
     win32/Files.cpp
     win32/Forms.cpp
+    win32/HandedFolders.cpp
     win32/Host.cpp
     win32/MediaRemote.cpp
     win32/Pictures.cpp
@@ -11,7 +12,7 @@ target_sources(runtime PRIVATE
 target_include_directories(runtime PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/win32)
 # localtime_r, as on Linux.
 target_compile_definitions(runtime PRIVATE _POSIX_THREAD_SAFE_FUNCTIONS)
-target_link_libraries(runtime PRIVATE comctl32 gdi32 ole32 oleaut32 uuid)
+target_link_libraries(runtime PRIVATE comctl32 gdi32 ole32 oleaut32 shell32 uuid)
 # Only the runtime's own functions are exported, not those of the static C++ libraries.
 target_link_options(runtime PRIVATE -Wl,--exclude-libs,ALL)
 # Its icon (Zampolo's butterfly, as the programs it runs) and version resource.

@@ -250,7 +250,73 @@ def run(args):
             check(not [p for p in plays if rec.time_of(p["first"]) < t and
                        rec.time_of(p["last"]) > handled[0] + 1.0], f"{what}: the song went on")
     portal_chooser(zampoplay, os.path.join(work, "portal"))
+    handed_folders(zampoplay, os.path.join(work, "handed"))
     return 0
+
+
+def handed_folders(zampoplay, work):
+    """A folder handed from outside plays as if chosen then played: named on the command
+    line, by a second start (which ends at once), by playerctl open. What is no local
+    folder is refused and changes nothing."""
+    one, two = os.path.join(work, "uno"), os.path.join(work, "Música dos")
+    tones = {"Gaita.mp3": 392.0, "Hoja.mp3": 523.0}
+    for folder, song in ((one, "Gaita.mp3"), (two, "Hoja.mp3")):
+        os.makedirs(folder)
+        e2e.make_song(os.path.join(folder, song), tones[song], SECONDS)
+    with e2e.Session(work) as s:
+        s.start_display()
+        s.start_audio()
+        s.start_bus()
+        x = e2e.X(s)
+        rec = e2e.Recorder(s)
+        # More than one argument: the first counts.
+        player = s.spawn("zampoplay", [zampoplay, one, two], cwd=work)
+        wid = x.wait_window("^Gaita.mp3$")
+        watch = e2e.TitleWatch(s, wid)
+        e2e.wait_for(lambda: playerctl(s, "status") == "Playing", BOUND_S, 0.05, "Playing")
+        uri = "file://" + urllib.parse.quote(one)
+        check('"inode/directory"' in call(s, "Get", "org.freedesktop.DBus.Properties",
+                                          "zampoplay", "string:org.mpris.MediaPlayer2",
+                                          "string:SupportedMimeTypes")[1], "no inode/directory")
+
+        def handed(what, hand, song):
+            time.sleep(HOLD_S)
+            hand()
+            e2e.wait_for(lambda: watch.current() == song, BOUND_S, 0.01, f"{song} on {what}")
+            check(playerctl(s, "status") == "Playing", f"not Playing after {what}")
+
+        second = []  # a relative path, from the second start's own folder
+        handed("a second start", lambda: second.append(
+            subprocess.run([zampoplay, "Música dos"], env=s.env, cwd=work, timeout=BOUND_S,
+                           capture_output=True)), "Hoja.mp3")
+        check(second[0].returncode == 0 and not second[0].stdout + second[0].stderr,
+              f"the second start: {second[0]}")
+        check(len(x.windows("^(Zampolo|Gaita|Hoja)")) == 1, "two players")
+        handed("playerctl open", lambda: playerctl(s, "open", uri), "Gaita.mp3")
+
+        # Refused, and the song goes on: a file, another machine's folder, no folder.
+        for bad in (uri + "/Gaita.mp3", "file://otra" + urllib.parse.quote(one),
+                    "http://localhost/", "file:///no/existe"):
+            open_uri = ["dbus-send", "--session", "--print-reply",
+                        "--dest=org.mpris.MediaPlayer2.zampoplay", PATH, PLAYER + ".OpenUri",
+                        "string:" + bad]
+            check(s.run(open_uri, rc_only=True) != 0, f"OpenUri took {bad}")
+        late = subprocess.run([zampoplay, "/no/existe"], env=s.env, timeout=BOUND_S,
+                              capture_output=True)
+        check(late.returncode == 0 and len(late.stderr.splitlines()) == 1,
+              f"a start with no folder: {late}")
+        time.sleep(HOLD_S)
+        check(watch.current() == "Gaita.mp3" and playerctl(s, "status") == "Playing",
+              "a refused folder changed the player")
+        check(x.close_twice(player, wid) == 0, "the player did not end well")
+        watch.stop()
+        rec.stop()
+    heard = e2e.plays(rec.x, tones, {n: SECONDS for n in tones})
+    print("  handed folders:", [(p["song"], round(p["from_s"], 2)) for p in heard])
+    check([p["song"] for p in heard] == ["Gaita.mp3", "Hoja.mp3", "Gaita.mp3"] and
+          all(p["from_s"] < 0.2 for p in heard), f"heard {heard}")
+    with open(os.path.join(work, "zampoplay.log"), "rb") as f:
+        check(not f.read().strip(), "zampoplay printed something")
 
 
 def portal_chooser(zampoplay, work):

@@ -45,9 +45,10 @@ def mapped(pid, *files):
     return all(file in maps for file in files)
 
 
-def menu_command(name):
+def menu_command(name):  # as a menu starts it: no file, so no field code
     with open(f"/usr/share/applications/{name}.desktop") as f:
-        return shlex.split(next(line[5:] for line in f if line.startswith("Exec=")))
+        return [a for a in shlex.split(next(line[5:] for line in f if line.startswith("Exec=")))
+                if a not in ("%f", "%F", "%u", "%U")]
 
 
 def contents(deb, build, work):
@@ -67,6 +68,8 @@ def contents(deb, build, work):
     want |= {f"{SYSTEM}/{n}" for n in ("MP3.DLL", "MSVBVM50.DLL", "libzampolo-platform.so",
                                         "REGSVR32.EXE")}
     check(want <= files, f"not in the package: {sorted(want - files)}")
+    # Folders are offered to the player, never made its own by default.
+    check(not [f for f in files if f.endswith("mimeapps.list")], "a mimeapps.list")
     depends = out("dpkg-deb", "-f", deb, "Depends")  # versions come from dpkg-shlibdeps
     print("Depends: " + depends.strip())
     for lib in ("libqt6widgets6 (>=", "libmpg123-0 (>=", "libout123-0 (>=", "libc6 (>="):

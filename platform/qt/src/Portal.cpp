@@ -1,5 +1,7 @@
 #include "Portal.h"
 
+#include "platform/QtBridge.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -91,19 +93,11 @@ QString RequestPath(const QDBusConnection& bus, const QString& token) {
     return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
-// A file:// URI of this machine; its path's bytes exactly as the URI spells them.
+// The portal's answer: the first URI it gives.
 std::optional<std::string> LocalPath(const QVariantMap& results) {
     const QStringList uris = results.value(QStringLiteral("uris")).toStringList();
     if (uris.isEmpty()) return {};
-    const QUrl url(uris.first(), QUrl::StrictMode);
-    if (!url.isValid() || !url.isLocalFile() ||
-        !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
-        return {};
-    std::string path =
-        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
-    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos) return {};
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
+    return LocalPathOfUri(uris.first());
 }
 } // namespace
 
@@ -180,5 +174,17 @@ PortalChoice ChooseFolderWithPortal(QWidget* owner, const QString& title) {
     return {};
 }
 } // namespace platform::detail
+
+std::optional<std::string> platform::LocalPathOfUri(const QString& uri) {
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile() ||
+        !(url.host().isEmpty() || url.host() == QLatin1String("localhost")))
+        return {};
+    std::string path =
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos) return {};
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
 
 #include "Portal.moc"

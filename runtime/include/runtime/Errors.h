@@ -78,9 +78,24 @@ inline constexpr int kUntrappedErrorStatus = 1;
 // reported as an internal error).
 [[noreturn]] void ReportUntrapped(std::exception_ptr error);
 
+namespace detail {
+// Counts the event handlers running on the window thread (more than one while a
+// handler's box or chooser runs the event loop); what waits for none to run goes on
+// once the last has returned.
+void EventStarted() noexcept;
+void EventEnded() noexcept;
+struct RunningEvent {
+    RunningEvent() noexcept { EventStarted(); }
+    ~RunningEvent() { EventEnded(); }
+    RunningEvent(const RunningEvent&) = delete;
+    RunningEvent& operator=(const RunningEvent&) = delete;
+};
+} // namespace detail
+
 // Runs an event handler at a boundary that no exception may cross (Qt's event loop):
 // an error that escapes it is reported and ends the program.
 template <class F> void RunEvent(F&& handler) noexcept {
+    const detail::RunningEvent running;
     try {
         std::forward<F>(handler)();
     } catch (...) {

@@ -6,9 +6,12 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QWidget;
 class QAbstractButton;
+class QString;
 
 namespace platform {
 // Gives a top-level widget a handle and a window procedure, and turns its Qt events
@@ -27,6 +30,9 @@ ZPAPI void SetUncaughtExceptionHandler(std::function<void(std::exception_ptr)> h
 // of the programs. The platform's dialogs call it; a tool with its own Qt dialogs
 // calls it once its application exists. Window thread only.
 ZPAPI void UseSpanishTexts();
+// The native path of a file:// URI of this machine (no host, or localhost), its bytes
+// exactly as the URI spells them, no '/' at its end; nothing for any other URI.
+ZPAPI std::optional<std::string> LocalPathOfUri(const QString& uri);
 // The window thread's event loop ran a window procedure: used by tests to wait.
 ZPAPI bool IsWindowThread();
 } // namespace platform
