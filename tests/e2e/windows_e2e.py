@@ -50,9 +50,9 @@ class Windows:
         self.system = os.path.join(work, "prefix", "drive_c", "windows", "system32")
         print(f"fresh prefix in {time.monotonic() - t:.1f} s")
 
-    def start(self, folder, exe, title, cwd=None, debug="-all"):
+    def start(self, folder, exe, title, cwd=None, debug="-all", args=()):
         self.log = os.path.join(self.work, f"{exe}.{len(self.s.procs)}.out")
-        p = self.s.spawn(exe, [WINE, os.path.join(folder, exe)], cwd=cwd or folder,
+        p = self.s.spawn(exe, [WINE, os.path.join(folder, exe), *args], cwd=cwd or folder,
                          stdout=open(self.log, "ab"), env=dict(self.s.env, WINEDEBUG=debug))
         return p, self.x.wait_window(title)
 
@@ -239,38 +239,50 @@ def installer(w, app):
 
 
 def alone(w, folder):
-    """zampoplay.exe alone: the system folder's libraries. A broken file and a WAV among
-    the songs: the list goes on past them in silence. A folder that vanishes: nothing."""
+    """zampoplay.exe alone, its folder on the command line: the system folder's
+    libraries. A broken file and a WAV among the songs: the list goes on past them in
+    silence. A second start hands its folder over. A folder that vanishes: nothing."""
     add_bad_files(folder)
+    other = os.path.join(w.work, "Otra")
+    os.makedirs(other)
+    e2e.make_song(os.path.join(other, "Duna.mp3"), 831.0, 6.0)
     solo = os.path.join(w.work, "solo")
     os.makedirs(solo)
     shutil.copy2(os.path.join(w.work, "app", "zampoplay.exe"), solo)
-    tones = {n: f for n, f, _ in SONGS} | {BAD[1]: 1000.0}
-    rec = e2e.Recorder(w.s, latency_ms=20)
-    p, wid = w.start(solo, "zampoplay.exe", r"^Zampolo 1\.0 - ")
-    watch = e2e.TitleWatch(w.s, wid)
-    w.choose(wid, folder)
-    t, _ = w.x.click_control(wid, *pe.PLAY)
     good = {n for n, _, _ in SONGS}
+    tones = {n: f for n, f, _ in SONGS} | {BAD[1]: 1000.0, "Duna.mp3": 831.0}
+    rec = e2e.Recorder(w.s, latency_ms=20)
+    t = time.monotonic()
+    # Its caption names a song as soon as it plays.
+    p, wid = w.start(solo, "zampoplay.exe", r"^Zampolo 1\.0 - |\.mp3$", args=[windows_path(folder)])
+    watch = e2e.TitleWatch(w.s, wid)
     songs = lambda: {c for ts, c in watch.seen if ts > t and c in good}
     for k in range(1, len(SONGS) + 1):  # next once each song sounds, round the list
         e2e.wait_for(lambda: len(songs()) >= k, 20, 0.02, f"song {k} of the round")
         time.sleep(0.5)
         w.x.click_control(wid, *pe.NEXT)
+    second = w.s.spawn("second", [WINE, os.path.join(solo, "zampoplay.exe"), windows_path(other)])
+    check(second.wait(30) == 0, "a second start did not end at once")
+    e2e.wait_for(lambda: watch.current() == "Duna.mp3", 10, 0.02, "the handed folder's song")
+    time.sleep(1)
+    check(w.x.windows(r"^Zampolo 1\.0 - |\.mp3$") == [wid], "a second player stayed")
     w.x.click_control(wid, *pe.STOP)
     pe.check_buttons(w.x, wid, pe.IDLE, "after stop")
     rec.stop(timed=False)
     heard = {q["song"] for q in e2e.plays(rec.x, tones, {n: 10.0 for n in tones})}
-    check(heard == songs() == good, f"heard {heard}, captions {songs()}")
-    os.rename(folder, folder + ".fuera")
+    check(heard == songs() | {"Duna.mp3"}, f"heard {heard}, captions {songs()}")
+    os.rename(other, other + ".fuera")
     shown = len(watch.seen)
     w.x.click_control(wid, *pe.PLAY)
     pe.check_buttons(w.x, wid, pe.IDLE, "after play on a vanished folder")
     check(len(watch.seen) == shown, "a vanished folder played")
-    os.rename(folder + ".fuera", folder)
     check(w.x.close_twice(p, wid) == 0, "the player alone did not end well")
-    print("alone: the system folder's libraries; past a broken file and a WAV in silence; "
-          "a vanished folder played nothing")
+    print("alone: the system folder's libraries; the folder of its command line; past a "
+          "broken file and a WAV in silence; a second start's folder; a vanished folder: nothing")
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
 
 
 def run(args):
