@@ -1,5 +1,4 @@
-# 64-bit Windows: only for running the Windows tests under Wine on a machine whose
-# kernel runs no 32-bit programs (32-bit Wine cannot start there).
+# 64-bit Windows, the one Windows build: these machines run it under 64-bit Wine.
 set(ZAMPOLO_WIN_TRIPLET x86_64-w64-mingw32)
 set(ZAMPOLO_WINEARCH win64)
 set(ZAMPOLO_WINE /usr/lib/wine/wine64)
