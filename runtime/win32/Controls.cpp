@@ -476,6 +476,9 @@ Label::Label(Form* form, const Look& look)
     : Control(form, look, Make(Kind::Label, look)),
       Caption([this] { return detail::WindowTextOf(native_->hwnd); },
               [this](const String& v) {
+                  // The same text again (a countdown within one second) repaints
+                  // nothing, as on Qt.
+                  if (detail::WindowTextOf(native_->hwnd) == v) return;
                   SetWindowTextW(native_->hwnd, Wide(v).c_str());
                   if (native_->transparent) RepaintUnder(native_->hwnd);
               }),
