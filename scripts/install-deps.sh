@@ -40,7 +40,7 @@ else
   fonts-liberation imagemagick qt6-translations-l10n python3-pil
   dbus-daemon dbus-bin playerctl at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   xdg-desktop-portal xdg-desktop-portal-gtk
-  dpkg-dev file lintian appstream
+  dpkg-dev file lintian appstream desktop-file-utils
   )
 fi
 

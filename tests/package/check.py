@@ -81,6 +81,8 @@ def contents(deb, build, work):
     # (offline: the web pages it names are not fetched).
     subprocess.run(["appstreamcli", "validate-tree", "--no-net", "--strict", stage + "/usr"],
                    check=True)
+    subprocess.run(["desktop-file-validate", *glob.glob(stage + "/usr/share/applications/*")],
+                   check=True)
 
 
 def programs(work):
