@@ -69,8 +69,7 @@ class Windows:
 
 
 def player(w, app, folder, args):
-    """Its window, the chooser, a round of the list, every button (a model of the list
-    predicts each caption), Esc, About, minimise and the two-step close."""
+    """Chooser, a round, each button (the list's model predicts the captions), the close."""
     s, x = w.s, w.x
     lengths = {n: sec for n, _, sec in SONGS}
     rec = e2e.Recorder(s, latency_ms=20)
@@ -132,7 +131,6 @@ def player(w, app, folder, args):
     x.click_at(fx + fw - 12, fy + 10)
     check(p.wait(10) == 0, "the second close did not end the player well")
     rec.stop()
-    rec.save(os.path.join(w.work, "recording.wav"))
 
     plays = []
     for q in e2e.plays(rec.x, TONES, lengths):
@@ -162,9 +160,8 @@ def player(w, app, folder, args):
 
 
 def installer(w, app):
-    """Nothing beside it (started from the unzipped folder, whose runtime Windows then
-    loads), then both copied and registered, then both present. Wine's trace of
-    window texts says what each box shows; regsvr32 reports success only."""
+    """Both missing beside it (its runtime loaded from the current folder), copied and
+    registered, present. Wine's trace of window texts says what each box shows."""
     empty = os.path.join(w.work, "vacío")
     os.makedirs(empty)
     shutil.copy2(os.path.join(app, "zampoinst.exe"), empty)
@@ -186,9 +183,8 @@ def installer(w, app):
 
 
 def alone(w, folder):
-    """zampoplay.exe alone, the folder on its command line: it plays with the system
-    folder's libraries, past a broken file and a WAV named .mp3 in silence; a second
-    start hands its folder over; a folder that vanished plays nothing."""
+    """Alone, with the system folder's libraries: its command line's folder past broken
+    files in silence, a second start's folder, nothing of a vanished folder."""
     with open(os.path.join(folder, "roto.mp3"), "wb") as f:
         f.write(random.Random(7).randbytes(60000))
     subprocess.run(["sox", "-q", "-n", "-r", "44100", "-c", "2", "-t", "wav",
