@@ -73,7 +73,7 @@ def player(w, app, folder, args):
     s, x = w.s, w.x
     lengths = {n: sec for n, _, sec in SONGS}
     rec = e2e.Recorder(s, latency_ms=20)
-    p, wid = w.start(app, "zampoplay.exe", PLAYER)
+    p, wid = w.start(app, "zampoplay.exe", PLAYER, debug="-all,err+all")
     check(x.geometry(wid)[2:] == (447, 79), f"client area {x.geometry(wid)[2:]}, not 447x79")
     pe.check_buttons(x, wid, pe.IDLE - {"play"}, "at start")
     watch = e2e.TitleWatch(s, wid)
@@ -129,7 +129,8 @@ def player(w, app, folder, args):
     time.sleep(1.5)
     check(p.poll() is None, "the first close ended the player while a list played")
     x.click_at(fx + fw - 12, fy + 10)
-    check(p.wait(10) == 0, "the second close did not end the player well")
+    rc = p.wait(10)
+    check(rc == 0, f"the second close ended the player with {rc}: {open(w.log).read()[-2000:]}")
     rec.stop()
 
     plays = []
