@@ -48,8 +48,7 @@ class Windows:
         return p, self.x.wait_window(title)
 
     def choose(self, wid, path):
-        """The shell's chooser walked with keys: from the focused OK button into the
-        tree, to the Unix root, and down by typed names."""
+        """The shell's chooser walked with keys: from OK into the tree, down by names."""
         self.x.click_control(wid, *pe.FOLDER)
         dlg = self.x.wait_window("^Browse for Folder$", 30)
         self.x.activate(dlg)
@@ -190,11 +189,10 @@ def alone(w, folder):
         f.write(random.Random(7).randbytes(60000))
     subprocess.run(["sox", "-q", "-n", "-r", "44100", "-c", "2", "-t", "wav",
                     os.path.join(folder, "ruido.mp3"), "synth", "2", "sine", "1000"], check=True)
-    other = os.path.join(w.work, "Otra")
+    other, solo = os.path.join(w.work, "Otra"), os.path.join(w.work, "solo")
     os.makedirs(other)
-    e2e.make_song(os.path.join(other, "Duna.mp3"), 831.0, 6.0)
-    solo = os.path.join(w.work, "solo")
     os.makedirs(solo)
+    e2e.make_song(os.path.join(other, "Duna.mp3"), 831.0, 6.0)
     shutil.copy2(os.path.join(w.work, "app", "zampoplay.exe"), solo)
     rec = e2e.Recorder(w.s, latency_ms=20)
     t = time.monotonic()
