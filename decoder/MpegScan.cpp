@@ -641,6 +641,12 @@ std::optional<Frame> FrameWalker::next() {
             if (silent_.header.freeFormat()) silent_.header.length = stream_.freeBytes;
             return Frame{first->pos, first->header};
         }
+        // The Info frame is skipped: libmpg123 sizes free format at the first frame it
+        // gets, so a free-format stream starts anew after it, as it would at the start.
+        if (stream_.header.freeFormat()) {
+            stream_ = Stream{};
+            freeBytes_ = 0;
+        }
     }
     if (songLeft_ > 0) {
         --songLeft_;
