@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace mp3 {
@@ -307,6 +308,11 @@ std::optional<InfoFrame> ReadInfoFrame(ByteSource& src, std::uint64_t pos, const
     const auto frame = src.read(pos, static_cast<std::size_t>(h.length));
     const std::size_t tag = 4 + static_cast<std::size_t>(sideInfo);
     if (frame.size() < tag + 8) return std::nullopt;
+    // libmpg123 takes the frame for one only where the side information before the tag
+    // is zeros (bar its first two bytes); else it decodes it as audio, and so does the walk.
+    if (std::any_of(frame.begin() + 6, frame.begin() + static_cast<std::ptrdiff_t>(tag),
+                    [](std::uint8_t b) { return b != 0; }))
+        return std::nullopt;
     const auto at = frame.subspan(tag);
     if (!StartsWith(at, "Xing") && !StartsWith(at, "Info")) return std::nullopt;
     InfoFrame info;
@@ -378,10 +384,83 @@ std::optional<FrameHeader> ParseFrameHeader(const std::uint8_t* p) {
     return h;
 }
 
+namespace {
+
+// The APE tag whose last block ends at end: whole where it is well formed (a header
+// where its footer says, or items that add up to its counts), else its last block
+// alone. Taggers write lone headers and footers and counts that do not add up; those
+// must not cut the audio before them, which is walked instead.
+std::uint64_t ApeTagBefore(ByteSource& src, std::uint64_t begin, std::uint64_t end) {
+    const auto bytes = src.read(end - 32, 32);
+    if (bytes.size() < 32) return 32;
+    const std::uint64_t size = LittleEndian32(bytes.data() + 12); // items and footer
+    const std::uint32_t count = LittleEndian32(bytes.data() + 16);
+    const std::uint32_t flags = LittleEndian32(bytes.data() + 20);
+    const bool isHeader = (flags >> 29) & 1, hasHeader = flags >> 31;
+    const std::uint64_t total = size + (hasHeader ? 32 : 0);
+    if (isHeader || size < 32 || total > end - begin) return 32;
+    const std::uint64_t start = end - total;
+    if (hasHeader) return StartsWith(src.read(start, 8), "APETAGEX") ? total : 32;
+    // Each item: its value's size, flags, a key ending in NUL, the value.
+    const std::uint64_t footer = end - 32;
+    std::uint64_t at = start;
+    for (std::uint32_t i = 0; i < count && at < footer; ++i) {
+        const auto item =
+            src.read(at, static_cast<std::size_t>(std::min<std::uint64_t>(footer - at, 8 + 256)));
+        const auto nul = std::find(item.begin() + std::min<std::size_t>(item.size(), 8), item.end(),
+                                   std::uint8_t{0});
+        if (item.size() < 10 || nul == item.end()) return 32;
+        at += static_cast<std::uint64_t>(nul - item.begin()) + 1 + LittleEndian32(item.data());
+    }
+    return at == footer ? total : 32;
+}
+
+// Whether a RIFF WAVE file's format chunk names a format other than MPEG audio (0x0050,
+// 0x0055, or those under WAVE_FORMAT_EXTENSIBLE). Without one it is left to the walk.
+bool WaveNotMpeg(ByteSource& src, std::uint64_t pos) {
+    std::uint64_t at = pos + 12;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        const auto head = src.read(at, 8);
+        if (head.size() < 8 || StartsWith(head, "data")) return false;
+        const std::uint64_t size = LittleEndian32(head.data() + 4);
+        if (StartsWith(head, "fmt ")) {
+            const auto fmt = src.read(at + 8, 26);
+            if (fmt.size() < 2) return false;
+            unsigned tag = fmt[0] | (fmt[1] << 8);
+            if (tag == 0xFFFE && fmt.size() >= 26) tag = fmt[24] | (fmt[25] << 8);
+            return tag != 0x0050 && tag != 0x0055;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// Whether the file names another audio or media format in its first bytes: then it
+// holds no MPEG audio, however its samples happen to look. MPEG audio in a RIFF
+// wrapper (RMP3, WAVE of an MPEG format) is not another format.
+bool OtherFormat(ByteSource& src, std::uint64_t pos) {
+    const auto head = src.read(pos, 12);
+    const std::vector<std::uint8_t> b(head.begin(), head.end());
+    const auto at = [&b](std::size_t offset, std::string_view magic) {
+        return b.size() >= offset + magic.size() &&
+               std::memcmp(b.data() + offset, magic.data(), magic.size()) == 0;
+    };
+    if (at(0, "RIFF")) return !at(8, "RMP3") && !(at(8, "WAVE") && !WaveNotMpeg(src, pos));
+    for (const std::string_view magic :
+         {"fLaC", "OggS", "MThd", "wvpk", "MAC ", "#!AMR", "RF64", "BW64", ".snd", "TTA1", "MPCK",
+          "MP+", "caff", "DSD ", "FRM8", "ADIF", "\x1A\x45\xDF\xA3" /* Matroska, WebM */,
+          "\x30\x26\xB2\x75\x8E\x66\xCF\x11" /* ASF, WMA */})
+        if (at(0, magic)) return true;
+    return (at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC") || at(8, "8SVX"))) ||
+           at(4, "ftyp"); // ISO media: MP4, M4A, 3GP, QuickTime
+}
+
+} // namespace
+
 AudioRange FindAudioRange(ByteSource& src) {
     AudioRange r{0, src.size()};
     while (const std::uint64_t tag = Id3v2Size(src, r.begin)) r.begin += tag; // possibly several
-    if (r.begin >= r.end) return {r.end, r.end};
+    if (r.begin >= r.end || OtherFormat(src, r.begin)) return {r.end, r.end};
     for (bool again = true; again;) { // tags at the end, in any order
         again = false;
         const std::uint64_t len = r.end - r.begin;
@@ -390,17 +469,10 @@ AudioRange FindAudioRange(ByteSource& src) {
             again = true;
             continue;
         }
-        if (len >= 32) {
-            const auto footer = src.read(r.end - 32, 32);
-            if (footer.size() == 32 && StartsWith(footer, "APETAGEX")) {
-                const std::uint64_t total = LittleEndian32(footer.data() + 12) +
-                                            ((LittleEndian32(footer.data() + 20) >> 31) ? 32 : 0);
-                if (total >= 32 && total <= len) {
-                    r.end -= total;
-                    again = true;
-                    continue;
-                }
-            }
+        if (len >= 32 && StartsWith(src.read(r.end - 32, 8), "APETAGEX")) {
+            r.end -= ApeTagBefore(src, r.begin, r.end);
+            again = true;
+            continue;
         }
         if (len >= 15) {
             const auto tail = src.read(r.end - 15, 15);
@@ -568,6 +640,12 @@ std::optional<Frame> FrameWalker::next() {
             silent_ = Frame{songEnd_, *ParseFrameHeader(silentHeader_.data()), true};
             if (silent_.header.freeFormat()) silent_.header.length = stream_.freeBytes;
             return Frame{first->pos, first->header};
+        }
+        // The Info frame is skipped: libmpg123 sizes free format at the first frame it
+        // gets, so a free-format stream starts anew after it, as it would at the start.
+        if (stream_.header.freeFormat()) {
+            stream_ = Stream{};
+            freeBytes_ = 0;
         }
     }
     if (songLeft_ > 0) {

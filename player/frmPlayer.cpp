@@ -10,8 +10,8 @@
 
 #include "platform/CodePage.h"
 
+#include <algorithm>
 #include <string>
-#include <vector>
 
 // Statement-by-statement error continuation (Command1_Click, MessageReceived): a
 // statement that fails is abandoned and the next one runs; a condition whose test
@@ -124,31 +124,29 @@ void frmPlayer::Command1_Click() {
         STEP(ProgressBar.AutoRedraw = false);
         STEP(SongCount = 0);
 
-        Integer i;
-        Integer Bound = -1;
+        // The file list counts in Long: a folder may hold a whole collection. One with
+        // more MP3 files than PlayOrder's 1001 slots plays a uniformly random choice of
+        // 1001 of them, kept in the file list's order (selection sampling: each is taken
+        // with the chance of the slots still free among the files still to come), so
+        // that List2 and SongCount never pass them.
+        Long i;
+        Long Bound = -1;
+        Long Found = 0;
         if (Listed) STEP(Bound = File1.ListCount - 1);
         for (i = 0; i <= Bound; i += 1) {
-            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") {
-                STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(i));
-                STEP(SongCount += 1);
-            }
+            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") STEP(Found += 1);
         }
-        // PlayOrder has 1001 slots: a bigger folder plays a uniformly random choice of
-        // 1001 of its songs, kept in the file list's order.
-        IF_MET(SongCount > kMaxSongs) {
-            std::vector<String> Chosen;
-            Integer Needed = kMaxSongs;
-            Integer Left = SongCount;
-            for (i = 0; i < SongCount; i += 1) {
-                IF_MET(Rnd() * Left < Needed) {
-                    STEP(Chosen.push_back(List2.List(i)));
+        Long Needed = std::min<Long>(Found, kMaxSongs);
+        Long Left = Found;
+        for (i = 0; i <= Bound; i += 1) {
+            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") {
+                IF_MET(Found <= kMaxSongs || Rnd() * Double(Left) < Needed) {
+                    STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(i));
+                    STEP(SongCount += 1);
                     STEP(Needed -= 1);
                 }
                 STEP(Left -= 1);
             }
-            STEP(List2.Clear());
-            for (const String& Path : Chosen) STEP(List2.AddItem(Path));
-            STEP(SongCount = List2.ListCount);
         }
         STEP(LastIndex = SongCount - 1);
 
@@ -175,8 +173,8 @@ void frmPlayer::Command1_Click() {
         STEP(Bound = List2.ListCount - 1);
         for (i = 0; i <= Bound; i += 1) STEP(List1.List(i) = List2.List(PlayOrder(i)));
 
-        // No song found (no MP3 file, a folder that cannot be listed, or one too big for
-        // the file list's count): nothing starts and the list is stopped.
+        // No song found (no MP3 file, or a folder that cannot be listed): nothing starts
+        // and the list is stopped.
         IF_MET(SongCount == 0) {
             ListStopped();
             return;

@@ -229,11 +229,14 @@ class Bench:
         check(f is not None, "no sound in the recording")
         return rec.time_of(f) - t0
 
-    def thousand(self, runs=3):
+    def play_folder(self, folder, runs):
+        """zampoplay's play click to first sound (s) and peak memory (MB) over a folder,
+        each run; mpg123 -z's start to first sound over the same songs, and the peak
+        memory after the chooser, for zampoplay."""
         ours, theirs, rss, chooser = [], [], [], []
         for _ in range(runs):
             p, wid, _ = self.start_player()
-            self.choose(wid, self.many)
+            self.choose(wid, folder)
             chooser.append(peak_rss_mb(p.pid))
             rec = e2e.Recorder(self.s, latency_ms=2)
             t0, _ = self.x.click_control(wid, *PLAY)
@@ -245,23 +248,47 @@ class Bench:
             rss.append(peak_rss_mb(p.pid))
             self.our_anon = peak_rss_mb(p.pid, "RssAnon")
             self.close_player(p, wid)
-        listing = os.path.join(self.work, "mil.m3u")
+        listing = folder + ".m3u"
         with open(listing, "w") as f:
-            f.write("\n".join(sorted(glob.glob(os.path.join(self.many, "*.mp3")))) + "\n")
+            f.write("\n".join(sorted(glob.glob(os.path.join(folder, "*.mp3")))) + "\n")
+        their_rss = 0.0
         for _ in range(runs):
             rec = e2e.Recorder(self.s, latency_ms=2)
             t0 = time.monotonic()
             m = self.s.spawn("mpg123", ["mpg123", "-q", "-o", "pulse", "-z", "-@", listing])
             time.sleep(1.5)
-            self.their_rss = max(self.their_rss, peak_rss_mb(m.pid))
+            their_rss = max(their_rss, peak_rss_mb(m.pid))
             m.terminate()
             m.wait(5)
             rec.stop()
             theirs.append(self.first_sound(rec, t0))
+        return ours, theirs, rss, chooser, their_rss
+
+    def thousand(self, runs=3):
+        ours, theirs, rss, chooser, self.their_rss = self.play_folder(self.many, runs)
         self.row("play to first sound, 1,000 songs (ms) [mpg123 -z: start to first sound]",
                  1000 * statistics.median(ours), 1000 * statistics.median(theirs),
                  note=f"median of {runs}; sound times -0/+{self.block_ms:.0f} ms")
         self.our_rss, self.chooser_rss = max(rss), max(chooser)
+
+    def collection(self, runs=3):
+        """A whole collection in one folder, past a 16-bit count, beside 1,000 songs."""
+        folder = os.path.join(self.work, "cincuenta mil")
+        if not os.path.isdir(folder):
+            os.makedirs(folder)
+            for i in range(50000):
+                src = os.path.join(self.songs, SONGS[i % 4][0])
+                os.link(src, os.path.join(folder, f"canción {i:05d}.mp3"))
+        small = self.play_folder(self.many, runs)
+        big = self.play_folder(folder, runs)
+        self.row("play to first sound, 50,000 songs (ms) [1,000 songs]",
+                 1000 * statistics.median(big[0]), 1000 * statistics.median(small[0]),
+                 note=f"target <= 1000 ms; median of {runs} each, in this run; mpg123 -z: "
+                      f"{1000 * statistics.median(big[1]):.0f} and "
+                      f"{1000 * statistics.median(small[1]):.0f} ms")
+        self.row("peak resident memory (MB), 50,000 songs [1,000 songs]", max(big[2]),
+                 max(small[2]), note=f"target <= 10 MB above 1,000 songs; worst of {runs} "
+                 f"each; mpg123 -z: {big[4]:.1f} and {small[4]:.1f} MB")
 
     def gaps(self, rec):
         """Silence between consecutive songs of a recording, ms."""
@@ -434,7 +461,7 @@ class Bench:
             self.x = e2e.X(s)
             self.clients = ClientWatch(s)
             steps = (self.startup, self.thousand, self.song_changes, self.cpu, self.idle,
-                     self.memory, self.session_bus, self.chooser)
+                     self.memory, self.session_bus, self.chooser, self.collection)
             if self.args.steps:
                 steps = [getattr(self, name) for name in self.args.steps.split(",")]
             for step in steps:
@@ -454,7 +481,8 @@ def main():
     ap.add_argument("--cpu-seconds", type=float, default=30)
     ap.add_argument("--idle-seconds", type=float, default=10)
     ap.add_argument("--steps", help="only these, comma-separated (startup,thousand,memory,"
-                    "song_changes,cpu,idle,session_bus,chooser); memory needs startup and thousand")
+                    "song_changes,cpu,idle,session_bus,chooser,collection); memory needs "
+                    "startup and thousand")
     args = ap.parse_args()
     skip = e2e.check_tools(["mpg123"])
     if skip:

@@ -8,10 +8,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QVBoxLayout>
 #include <qdrawutil.h>
 
@@ -53,7 +55,7 @@ void SetColor(QWidget& w, QPalette::ColorRole role, const QColor& color) {
     w.setPalette(palette);
 }
 
-void CheckListIndex(Integer index, int count) {
+void CheckListIndex(Long index, int count) {
     if (index < 0 || index >= count) Raise(err::kInvalidListIndex);
 }
 
@@ -335,8 +337,22 @@ ListBox::Item::operator String() const {
 
 // --- FileListBox ---
 
+namespace {
+// Plain strings behind a view: a folder of 50,000 files costs a few MB so, where list
+// items would cost ten times that.
+class FileListWidget : public QListView {
+public:
+    explicit FileListWidget(QWidget* parent)
+        : QListView(parent), names(new QStringListModel(this)) {
+        setUniformItemSizes(true); // no layout pass over every name
+        setModel(names);
+    }
+    QStringListModel* names;
+};
+} // namespace
+
 FileListBox::FileListBox(Form* form, const Look& look)
-    : Control(form, look, Make<QListWidget>(form)),
+    : Control(form, look, Make<FileListWidget>(form)),
       Path([this] { return platform::FromNativePath(folder_); },
            [this](const String& v) {
                namespace fs = std::filesystem;
@@ -349,7 +365,7 @@ FileListBox::FileListBox(Form* form, const Look& look)
                    Raise(err::kPathNotFound);
                Fill(native);
            }),
-      ListCount([this] { return Integer(As<QListWidget>(*this).count()); }) {
+      ListCount([this] { return Long(As<FileListWidget>(*this).names->rowCount()); }) {
     std::error_code ec;
     const std::string here = std::filesystem::current_path(ec).string();
     try {
@@ -367,9 +383,13 @@ void FileListBox::Fill(const std::string& native) {
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.empty() || name[0] == '.') continue;
-        struct stat st {};
-        const std::string full = (native == "/" ? "" : native) + "/" + name;
-        if (stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        // The kind from the listing where it tells; a link or an unknown kind is looked up.
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+            struct stat st {};
+            const std::string full = (native == "/" ? "" : native) + "/" + name;
+            if (stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        }
         names.push_back(ToQString(platform::FromNativePath(name)));
     }
     closedir(dir);
@@ -377,16 +397,14 @@ void FileListBox::Fill(const std::string& native) {
         const int c = a.compare(b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
-    auto& list = As<QListWidget>(*this);
-    list.clear();
-    list.addItems(names);
+    As<FileListWidget>(*this).names->setStringList(names);
     folder_ = native;
 }
 
-String FileListBox::List(Integer index) const {
-    auto& list = As<QListWidget>(*this);
-    CheckListIndex(index, list.count());
-    return FromQString(list.item(index)->text());
+String FileListBox::List(Long index) const {
+    const QStringList names = As<FileListWidget>(*this).names->stringList(); // shared, not copied
+    CheckListIndex(index, static_cast<int>(names.size()));
+    return FromQString(names.at(index));
 }
 
 // --- PictureBox ---

@@ -140,7 +140,7 @@ int ListCountOf(HWND list) {
     return static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
 }
 
-void CheckListIndex(Integer index, int count) {
+void CheckListIndex(Long index, int count) {
     if (index < 0 || index >= count) Raise(err::kInvalidListIndex);
 }
 
@@ -571,7 +571,7 @@ FileListBox::FileListBox(Form* form, const Look& look)
                    Raise(err::kPathNotFound);
                Fill(detail::Utf8(detail::FromWide(folder)));
            }),
-      ListCount([this] { return Integer(detail::ListCountOf(native_->hwnd)); }) {
+      ListCount([this] { return Long(detail::ListCountOf(native_->hwnd)); }) {
     std::wstring here(GetCurrentDirectoryW(0, nullptr), L'\0');
     here.resize(GetCurrentDirectoryW(DWORD(here.size()), here.data()));
     const std::string folder = detail::Utf8(detail::FromWide(FullFolder(here)));
@@ -616,7 +616,7 @@ void FileListBox::Fill(const std::string& folder) {
     folder_ = folder;
 }
 
-String FileListBox::List(Integer index) const {
+String FileListBox::List(Long index) const {
     detail::CheckListIndex(index, detail::ListCountOf(native_->hwnd));
     return detail::ListText(native_->hwnd, index);
 }

@@ -465,13 +465,17 @@ TEST(Broken, CutAndDamagedSongsPlayWhatTheyHold) {
     // info_gap.mp3 lacks frames between the places where its Info header is checked, and
     // two songs have the header's frame count (byte 44: after the header, the side
     // information, "Xing" and its flags) made smaller and larger: they play as it says;
-    // in free_sizes.mp3 a free-format stream of another frame size follows the first.
+    // in free_sizes.mp3 a free-format stream of another frame size follows the first;
+    // the Info frames of info_sideinfo*.mp3 (found by fuzzing) have side information
+    // that is not zeros, so libmpg123 decodes them as audio, untrimmed; free_info.mp3
+    // (fuzzing too) skips a free-format Info frame whose next frame sizes the stream.
     ExpectTimedAsPlayed(fixtures::Broken("truncated.mp3"), "song");
     for (const std::string& path :
          {vbrWith("damaged.mp3", 5000, garbage), vbrWith("fewer.mp3", 44, {"\0\0\0\x57", 4}),
           vbrWith("more.mp3", 44, {"\0\0\0\x6b", 4}), fixtures::Broken("formats.mp3"),
           fixtures::Broken("info_rates.mp3"), fixtures::Broken("info_gap.mp3"),
-          fixtures::Broken("free_sizes.mp3")}) {
+          fixtures::Broken("free_sizes.mp3"), fixtures::Broken("info_sideinfo.mp3"),
+          fixtures::Broken("info_sideinfo_rates.mp3"), fixtures::Broken("free_info.mp3")}) {
         SCOPED_TRACE(path);
         ExpectTimedAsPlayed(path, "junk");
     }

@@ -94,6 +94,13 @@ def corpus(dir):
         run(command, name)
     made = dict((name, b"".join(map(read, parts))) for name, parts in JOINED.items())
     made["tail_tags.mp3"] = read("cbr.mp3") + ape("Canción") + id3v1("Cancion")
+    # APE tags as careless taggers write them: a lone header, a lone footer, counts
+    # that do not add up. The Info header's gapless trim must hold all the same.
+    header, items, footer = ape("Canción", parts=True)
+    bad = footer[:12] + struct.pack("<III", len(items) + 132, 3, 0) + footer[24:]  # no header
+    made["tail_ape_header.mp3"] = read("cbr.mp3") + header + id3v1("Cancion")
+    made["tail_ape_footer.mp3"] = read("cbr.mp3") + items + footer + id3v1("Cancion")
+    made["tail_ape_counts.mp3"] = read("cbr.mp3") + items + bad + id3v1("Cancion")
     junk = bytes((i * 7919 + (i >> 5) * 31) & 0xFF for i in range(6000))
     made["leading_junk.mp3"] = junk + read("cbr.mp3")
     for name, data in made.items():
@@ -145,12 +152,21 @@ def rules(dir):
         a, b = n * 4 // 10, n * 6 // 10  # four seconds of a bad stretch of disk
         made[f"{kind}_zeros_inside.mp3"] = song[:a] + bytes(b - a) + song[b:]
         made[f"{kind}_garbage_inside.mp3"] = song[:a] + noise.randbytes(b - a) + song[b:]
+    # Files that name another format in their first bytes (after an ID3v2 tag, too),
+    # whatever follows: here MPEG frames, as chance sync words in quiet samples may be.
+    pcm_wave = b"RIFF\0\0\0\0WAVEfmt " + struct.pack("<IHHIIHH", 16, 1, 2, 44100, 176400, 4,
+                                                       16) + b"data\0\0\0\0"
+    named = {"named_aiff.mp3": b"FORM\0\0\0\0AIFFCOMM", "named_flac.mp3": b"fLaC\0\0\0\x22",
+             "named_ogg.mp3": b"OggS\0\2", "named_mp4.mp3": b"\0\0\0\x20ftypM4A \0\0\0\0",
+             "named_wavpack.mp3": b"wvpk", "named_ape.mp3": b"MAC \x96\x0f",
+             "named_wav.mp3": pcm_wave, "named_id3_aiff.mp3": id3v2("x") + b"FORM\0\0\0\0AIFC"}
+    made.update((name, magic + bytes(100) + song[:n // 5]) for name, magic in named.items())
     for name, data in made.items():
         with open(os.path.join(dir, name), "wb") as f:
             f.write(data)
-        if name not in ("random.mp3", "zeros.mp3", "text.mp3"):
+        if name not in ("random.mp3", "zeros.mp3", "text.mp3") and name not in named:
             lines.append(f"{name} {'junk' if 'garbage' in name else 'song'}")
-    lines += [f"{name} none" for name in ("random.mp3", "zeros.mp3", "text.mp3")]
+    lines += [f"{name} none" for name in ("random.mp3", "zeros.mp3", "text.mp3", *named)]
     for entry in ("music.wav", "quiet.wav", "vbr.mp3", "cbr.mp3"):
         os.remove(os.path.join(dir, entry))
     return lines
@@ -164,12 +180,12 @@ def id3v2(title):
     return b"ID3\x03\x00\x00" + size + body
 
 
-def ape(title):
-    item = struct.pack("<II", len(title), 0) + b"Title\0" + title.encode()
+def ape(title, parts=False):
+    item = struct.pack("<II", len(title.encode()), 0) + b"Title\0" + title.encode()
     size = len(item) + 32
     header = b"APETAGEX" + struct.pack("<IIII", 2000, size, 1, 0xA0000000) + b"\0" * 8
     footer = b"APETAGEX" + struct.pack("<IIII", 2000, size, 1, 0x80000000) + b"\0" * 8
-    return header + item + footer
+    return (header, item, footer) if parts else header + item + footer
 
 
 def id3v1(title):
@@ -189,7 +205,9 @@ def main():
         os.replace(tmp, os.path.join(dir, "rules"))
         with open(rules_index, "w") as f:
             f.write("\n".join(lines) + "\n")
-    if os.path.exists(index) and os.path.exists(os.path.join(dir, "corpus.txt")):
+    corpus_index = os.path.join(dir, "corpus.txt")
+    if (os.path.exists(index) and os.path.exists(corpus_index) and  # and made by this version
+            os.path.getmtime(corpus_index) >= os.path.getmtime(os.path.abspath(__file__))):
         return
     os.makedirs(dir, exist_ok=True)
     tmp = tempfile.mkdtemp(dir=dir)

@@ -87,9 +87,8 @@ TEST_F(PlayerTest, EmptyFolderTextShowsTheMessageAndSwitchesTheButtons) {
     EXPECT_TRUE(form->Command1.Enabled && form->Command5.Enabled);
 }
 
-// No MP3 file, or a vanished folder (a folder past the file list's 16-bit count is the
-// same failed read): no song starts, least of all one of the folder before; no message;
-// the list is stopped.
+// No MP3 file, or a vanished folder: no song starts, least of all one of the folder
+// before; no message; the list is stopped.
 TEST_F(PlayerTest, ABuildThatFindsNoSongStartsNoneAndStops) {
     const String before = Folder("before", {"a.mp3"});
     Play(before);

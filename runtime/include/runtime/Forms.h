@@ -185,15 +185,16 @@ public:
 };
 
 // The ordinary files of one folder (hidden files and folders left out), sorted
-// without regard to case. At start it lists the current directory.
+// without regard to case. At start it lists the current directory. A folder may hold
+// a whole collection, past a 16-bit count: its entries are counted and indexed in Long.
 class FileListBox : public Control {
 public:
     FileListBox(Form* form, const Look& look);
     // The folder, platform form. Setting it lists that folder, or raises error 76
     // (no such folder) and keeps the old one.
     Property<String> Path;
-    String List(Integer index) const; // a bad index raises error 381
-    ReadOnly<Integer> ListCount;
+    String List(Long index) const; // a bad index raises error 381
+    ReadOnly<Long> ListCount;
 
 private:
     void Fill(const std::string& native);

@@ -21,6 +21,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,6 +181,48 @@ TEST(RealDecoder, TransportButtonsChangeTheSongAsTheyShould) {
     EXPECT_EQ(form->Caption.Get(), entry(0)); // stop leaves the caption
     EXPECT_FALSE(form->IsPlaying);
     form->Unload();
+}
+
+// A whole collection in one folder, past the file list's 16-bit count (hard links to
+// the songs, as a bench makes them): 1001 of its songs from all over it, each once, in
+// the file list's order, and the first sounds.
+TEST(RealDecoder, AFolderPastA16BitCountPlaysAChoiceOfItsSongs) {
+    MakeSongs(kDir, 1.0);
+    const fs::path dir = kWork / "collection";
+    fs::create_directories(dir);
+    std::vector<std::string> songs;
+    for (const auto& [name, tone] : kTones) songs.push_back(name);
+    constexpr int kFiles = 40000;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%05d.mp3", i);
+        fs::create_hard_link(kDir / songs[static_cast<std::size_t>(i) % songs.size()], dir / name);
+    }
+    setenv("MP3_OUTPUT", "silent", 1);
+    auto form = std::make_shared<WatchedPlayer>();
+    form->Show();
+    form->Text1.Text = platform::FromNativePath(dir.string());
+    form->Command1.Enabled = true;
+    form->Command1.Value = true;
+    EXPECT_EQ(form->File1.ListCount, kFiles);
+    ASSERT_EQ(form->SongCount, 1001);
+    std::set<String> chosen;
+    int past = 0; // chosen past the 16-bit count: about 181 of them
+    for (int i = 0; i < 1001; ++i) {
+        const String path = form->List2.List(i);
+        if (i > 0) {
+            EXPECT_LT(String(form->List2.List(i - 1)), path);
+        }
+        chosen.insert(path);
+        past += std::stoi(platform::ToNativePath(FileNameOf(path))) > 32767;
+    }
+    EXPECT_EQ(chosen.size(), 1001u);
+    EXPECT_GT(past, 120);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return form->sounds >= 1; }));
+    EXPECT_EQ(form->Caption.Get(), FileNameOf(form->List1.List(0)));
+    form->Unload();
+    form->Unload();
+    fs::remove_all(dir);
 }
 
 // A stop right after a start ends the song at once with its one end message, also a
