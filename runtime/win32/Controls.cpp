@@ -237,6 +237,19 @@ void Native::ReadSystemColours() {
     InvalidateRect(hwnd, nullptr, TRUE);
 }
 
+std::wstring FullFolder(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.resize(n);
+        n = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
+    }
+    full.resize(n);
+    // No trailing '\' but for a drive's root ("C:\").
+    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+    return full;
+}
+
 void MakeControlWindow(Native& n, HWND parent) {
     auto* form = static_cast<Form*>(GetPropA(parent, kFormProperty));
     const Look& look = n.look;
@@ -544,26 +557,11 @@ ListBox::Item::operator String() const {
 
 // --- FileListBox ---
 
-namespace {
-std::wstring FullFolder(const std::wstring& path) {
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.resize(n);
-        n = GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr);
-    }
-    full.resize(n);
-    // No trailing '\' but for a drive's root ("C:\").
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-    return full;
-}
-} // namespace
-
 FileListBox::FileListBox(Form* form, const Look& look)
     : Control(form, look, Make(Kind::FileList, look)),
       Path([this] { return detail::Utf16(folder_); },
            [this](const String& v) {
-               const std::wstring folder = v.empty() ? std::wstring() : FullFolder(Wide(v));
+               const std::wstring folder = v.empty() ? std::wstring() : detail::FullFolder(Wide(v));
                const DWORD attributes =
                    folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
                if (attributes == INVALID_FILE_ATTRIBUTES ||
@@ -574,7 +572,7 @@ FileListBox::FileListBox(Form* form, const Look& look)
       ListCount([this] { return Long(detail::ListCountOf(native_->hwnd)); }) {
     std::wstring here(GetCurrentDirectoryW(0, nullptr), L'\0');
     here.resize(GetCurrentDirectoryW(DWORD(here.size()), here.data()));
-    const std::string folder = detail::Utf8(detail::FromWide(FullFolder(here)));
+    const std::string folder = detail::Utf8(detail::FromWide(detail::FullFolder(here)));
     try {
         Fill(folder);
     } catch (const RuntimeError&) {

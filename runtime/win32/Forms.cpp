@@ -68,14 +68,14 @@ FormNative::~FormNative() {
 
 namespace {
 int loadedForms = 0;
+bool runningProgram = false;
+constexpr char kFormClass[] = "ZampoloForm";
 
 // A graphical (owner-drawn) button tells the second click of a quick double-click as
 // BN_DOUBLECLICKED: a click all the same.
 bool IsClick(unsigned notification) {
     return notification == BN_CLICKED || notification == BN_DOUBLECLICKED;
 }
-bool runningProgram = false;
-constexpr char kFormClass[] = "ZampoloForm";
 
 // The form's window: its designed border and boxes around a client area of the designed
 // size, placed by the window system. Hidden until shown.

@@ -27,18 +27,6 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Made absolute: the running program has a current folder of its own.
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (written == 0 || written >= size) return path;
-    full.resize(written);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back(); // "C:\" keeps its own
-    return full;
-}
-
 struct Search {
     std::wstring property;
     HWND found = nullptr;
@@ -77,7 +65,7 @@ bool FolderCopied(HWND window, const COPYDATASTRUCT& data) {
     const auto* text = static_cast<const wchar_t*>(data.lpData);
     std::wstring path(text, data.cbData / sizeof(wchar_t));
     path.resize(path.find(L'\0') == std::wstring::npos ? path.size() : path.find(L'\0'));
-    return !path.empty() && IsFolder(path) && HandFolder(FromWide(FullPath(path)));
+    return !path.empty() && IsFolder(path) && HandFolder(FromWide(FullFolder(path)));
 }
 
 void FilesDropped(HWND window, HDROP drop) {
@@ -98,7 +86,7 @@ String CommandFolder() {
     const std::wstring argument = argc >= 2 ? argv[1] : L"";
     LocalFree(argv);
     if (argument.empty()) return u"";
-    return detail::FromWide(FullPath(argument));
+    return detail::FromWide(detail::FullFolder(argument));
 }
 
 bool HandToRunningProgram(const String& Name, const String& Folder) {

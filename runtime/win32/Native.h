@@ -74,6 +74,9 @@ struct FormNative {
 
 // The window property that holds a form's Form, from its window's making.
 inline constexpr char kFormProperty[] = "ZampoloForm";
+// A path made absolute, without a trailing '\' but for a drive's root ("C:\"); empty
+// when it cannot be.
+std::wstring FullFolder(const std::wstring& path);
 // Makes a control's window on its form's window from its design.
 void MakeControlWindow(Native& native, HWND parent);
 // Paints an owner-drawn (graphical) command button.

@@ -68,6 +68,16 @@ public:
     std::vector<String> captions; // the caption after each end message
 };
 
+// The player shown, the folder chosen and play pressed, as a user does.
+std::shared_ptr<WatchedPlayer> PlayFolder(const fs::path& dir) {
+    auto form = std::make_shared<WatchedPlayer>();
+    form->Show();
+    form->Text1.Text = platform::FromNativePath(dir.string());
+    form->Command1.Enabled = true;
+    form->Command1.Value = true;
+    return form;
+}
+
 // The tone of each stretch of a WAV file, in order (zero crossings per 50 ms).
 std::vector<int> TonesIn(const fs::path& wav) {
     std::ifstream in(wav, std::ios::binary);
@@ -123,11 +133,7 @@ TEST(RealDecoder, AFolderPlaysInTheDrawnOrderRoundAfterRound) {
     const fs::path wav = kWork / "played.wav";
     fs::remove(wav);
     setenv("MP3_OUTPUT", ("wav:" + wav.string()).c_str(), 1);
-    auto form = std::make_shared<WatchedPlayer>();
-    form->Show();
-    form->Text1.Text = platform::FromNativePath(kDir.string());
-    form->Command1.Enabled = true;
-    form->Command1.Value = true;
+    auto form = PlayFolder(kDir);
     std::vector<int> drawn;
     for (int i = 0; i < 3; ++i)
         drawn.push_back(kTones.at(platform::ToNativePath(FileNameOf(form->List1.List(i)))));
@@ -148,11 +154,7 @@ TEST(RealDecoder, TransportButtonsChangeTheSongAsTheyShould) {
     const fs::path dir = kWork / "long songs";
     MakeSongs(dir, 20.0);
     setenv("MP3_OUTPUT", "silent", 1);
-    auto form = std::make_shared<WatchedPlayer>();
-    form->Show();
-    form->Text1.Text = platform::FromNativePath(dir.string());
-    form->Command1.Enabled = true;
-    form->Command1.Value = true;
+    auto form = PlayFolder(dir);
     auto entry = [&](int i) { return FileNameOf(form->List1.List(i)); };
     // Presses the button once the song sounds, and waits for the next song to sound.
     auto press = [&](CommandButton& button) {
@@ -199,11 +201,7 @@ TEST(RealDecoder, AFolderPastA16BitCountPlaysAChoiceOfItsSongs) {
         fs::create_hard_link(kDir / songs[static_cast<std::size_t>(i) % songs.size()], dir / name);
     }
     setenv("MP3_OUTPUT", "silent", 1);
-    auto form = std::make_shared<WatchedPlayer>();
-    form->Show();
-    form->Text1.Text = platform::FromNativePath(dir.string());
-    form->Command1.Enabled = true;
-    form->Command1.Value = true;
+    auto form = PlayFolder(dir);
     EXPECT_EQ(form->File1.ListCount, kFiles);
     ASSERT_EQ(form->SongCount, 1001);
     std::set<String> chosen;
