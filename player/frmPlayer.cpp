@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 // Statement-by-statement error continuation (Command1_Click, MessageReceived): a
 // statement that fails is abandoned and the next one runs; a condition whose test
@@ -131,22 +132,21 @@ void frmPlayer::Command1_Click() {
         // that List2 and SongCount never pass them.
         Long i;
         Long Bound = -1;
-        Long Found = 0;
+        std::vector<Long> Mp3Entries; // the file list's indices of MP3 files
         if (Listed) STEP(Bound = File1.ListCount - 1);
         for (i = 0; i <= Bound; i += 1) {
-            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") STEP(Found += 1);
+            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") STEP(Mp3Entries.push_back(i));
         }
+        const Long Found = Long(Mp3Entries.size());
         Long Needed = std::min<Long>(Found, kMaxSongs);
         Long Left = Found;
-        for (i = 0; i <= Bound; i += 1) {
-            IF_MET(UCase(Right(File1.List(i), 3)) == u"MP3") {
-                IF_MET(Found <= kMaxSongs || Rnd() * Double(Left) < Needed) {
-                    STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(i));
-                    STEP(SongCount += 1);
-                    STEP(Needed -= 1);
-                }
-                STEP(Left -= 1);
+        for (const Long Entry : Mp3Entries) {
+            IF_MET(Found <= kMaxSongs || Rnd() * Double(Left) < Needed) {
+                STEP(List2.List(SongCount) = File1.Path + u"\\" + File1.List(Entry));
+                STEP(SongCount += 1);
+                STEP(Needed -= 1);
             }
+            STEP(Left -= 1);
         }
         STEP(LastIndex = SongCount - 1);
 

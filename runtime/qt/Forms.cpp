@@ -219,18 +219,12 @@ void Form::Close(Integer mode) {
     if (--loadedForms == 0 && runningProgram) QCoreApplication::exit(0);
 }
 
-namespace {
-bool IsClick(unsigned notification) {
-    return notification == BN_CLICKED;
-}
-} // namespace
-
 LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* form = reinterpret_cast<Form*>(GetWindowLongA(hwnd, GWL_USERDATA));
     const bool events = form && !detail::IsEnding();
     switch (msg) {
     case WM_COMMAND: {
-        if (!events || !IsClick(HIWORD(wParam))) return 0;
+        if (!events || HIWORD(wParam) != BN_CLICKED) return 0;
         const int index = LOWORD(wParam) - kFirstControlId;
         if (index < 0 || index >= static_cast<int>(form->controls_.size())) return 0;
         if (auto* button = dynamic_cast<CommandButton*>(form->controls_[index]);

@@ -41,9 +41,7 @@ std::optional<std::string> DroppedFolder(const QMimeData* data) {
         if (!uri.isEmpty() && !uri.startsWith('#')) uris << QString::fromLatin1(uri);
     }
     if (uris.size() != 1) return {};
-    std::optional<std::string> native = platform::LocalPathOfUri(uris.first());
-    if (!native || !IsFolder(*native)) return {};
-    return native;
+    return detail::OpenedFolder(uris.first());
 }
 
 class DropFilter : public QObject {

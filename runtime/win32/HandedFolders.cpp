@@ -7,6 +7,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 
 namespace runtime {
@@ -64,7 +65,7 @@ bool FolderCopied(HWND window, const COPYDATASTRUCT& data) {
     // The sender's text, up to its first NUL; it is not trusted to end with one.
     const auto* text = static_cast<const wchar_t*>(data.lpData);
     std::wstring path(text, data.cbData / sizeof(wchar_t));
-    path.resize(path.find(L'\0') == std::wstring::npos ? path.size() : path.find(L'\0'));
+    path.resize(std::min(path.find(L'\0'), path.size()));
     return !path.empty() && IsFolder(path) && HandFolder(FromWide(FullFolder(path)));
 }
 
