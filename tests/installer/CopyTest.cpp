@@ -107,7 +107,13 @@ TEST_F(Copy, AFolderUnderTheTargetNameIsNotAFileTheCopyFailsAndEndsTheRun) {
     EXPECT_TRUE(Registrations(0).empty());
 }
 
-TEST_F(Copy, ACopyRefusedByAReadOnlySystemDirectoryEndsWithTheReportAndLeavesNothing) {
+// The checkout may lie where an ordinary user cannot reach (root's home is 0700): a case
+// run as one works in a world-readable temporary folder.
+class CopyAsUser : public Copy {
+    fs::path CasesFolder() const override { return fs::temp_directory_path() / "zampolo-cases"; }
+};
+
+TEST_F(CopyAsUser, ACopyRefusedByAReadOnlySystemDirectoryEndsWithTheReportAndLeavesNothing) {
     Write(kit() / "MP3.DLL", "decoder");
     Write(kit() / "MSVBVM50.DLL", "runtime");
     Write(root / "boxes.txt", "", fs::perms(0666));

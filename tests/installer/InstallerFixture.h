@@ -31,8 +31,7 @@ class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::path(ZAMPOLO_TEST_BINARY_DIR) / "cases" /
-               (std::string(info->test_suite_name()) + "." + info->name());
+        root = CasesFolder() / (std::string(info->test_suite_name()) + "." + info->name());
         RemoveAll(root);
         fs::create_directories(kit());
         fs::create_directories(sys());
@@ -60,6 +59,7 @@ protected:
         if (!HasFailure()) RemoveAll(root); // a failed test's folder stays to be looked at
     }
 
+    virtual fs::path CasesFolder() const { return fs::path(ZAMPOLO_TEST_BINARY_DIR) / "cases"; }
     fs::path kit() const { return root / "kit"; }
     fs::path sys() const { return root / "system"; }
 
