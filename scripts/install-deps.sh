@@ -58,7 +58,7 @@ fi
 
 missing=()
 for p in "${!needed_for[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
     missing+=("$p")
   fi
 done
@@ -70,7 +70,7 @@ done
 # installed.
 unknown=0
 for p in "${missing[@]}"; do
-  if ! apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: [^(]'; then
+  if [[ "$(apt-cache policy "$p" 2>/dev/null)" != *"Candidate: "[^\(]* ]]; then
     echo "Cannot install $p (needed for ${needed_for[$p]}): none of this machine's apt sources offers it." >&2
     unknown=1
   fi
