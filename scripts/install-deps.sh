@@ -63,6 +63,7 @@ for p in "${!needed_for[@]}"; do
   fi
 done
 [ ${#missing[@]} -eq 0 ] && [ $update -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] || mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort)
 
 "${apt[@]}" update -qq
 [ ${#missing[@]} -eq 0 ] && exit 0

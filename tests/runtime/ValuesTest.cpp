@@ -11,10 +11,10 @@ using testsupport::ErrorOf;
 
 TEST(Integer, ArithmeticIsCheckedAtTheSixteenBitBoundaries) {
     Integer max = 32767, min = -32768;
-    EXPECT_EQ(ErrorOf([&] { Integer(max + 1); }), 6);
-    EXPECT_EQ(ErrorOf([&] { Integer(min - 1); }), 6);
-    EXPECT_EQ(ErrorOf([&] { Integer(min * -1); }), 6);
-    EXPECT_EQ(ErrorOf([&] { Integer(-min); }), 6);
+    EXPECT_EQ(ErrorOf([&] { (void)Integer(max + 1); }), 6);
+    EXPECT_EQ(ErrorOf([&] { (void)Integer(min - 1); }), 6);
+    EXPECT_EQ(ErrorOf([&] { (void)Integer(min * -1); }), 6);
+    EXPECT_EQ(ErrorOf([&] { (void)Integer(-min); }), 6);
     EXPECT_EQ(ErrorOf([&] { ++max; }), 6);
     EXPECT_EQ(ErrorOf([&] { --min; }), 6);
     EXPECT_EQ(ErrorOf([&] { max += Integer(1); }), 6);
@@ -91,8 +91,8 @@ TEST(Variant, ComparesNumbersAcrossKindsAndRejectsTextInArithmetic) {
     EXPECT_EQ(Variant(100000).ToLong(), 100000);
     EXPECT_TRUE(Variant(u"abc") == Variant(u"abc"));
     EXPECT_EQ(ErrorOf([] { (void)(Variant(u"1") + 1); }), 13);
-    EXPECT_EQ(ErrorOf([] { Integer(Variant(u"1")); }), 13);
-    EXPECT_EQ(ErrorOf([] { Integer(Variant(70000)); }), 6);
+    EXPECT_EQ(ErrorOf([] { (void)Integer(Variant(u"1")); }), 13);
+    EXPECT_EQ(ErrorOf([] { (void)Integer(Variant(70000)); }), 6);
 }
 
 TEST(FixedArray, ChecksItsSubscripts) {

@@ -39,6 +39,13 @@ private:
 // error 6; a conversion from floating point cuts the fraction off (toward zero).
 // Comparisons are those of int; '/' gives a Double, as it does for every number.
 class Integer {
+    // Before the constructors that use it: clang 14 cannot evaluate a constant
+    // expression through a member template defined after its use.
+    template <class T> static constexpr std::int16_t Check(T value) {
+        if (!std::in_range<std::int16_t>(value)) Raise(err::kOverflow);
+        return static_cast<std::int16_t>(value);
+    }
+
 public:
     static constexpr int kMin = -32768;
     static constexpr int kMax = 32767;
@@ -120,10 +127,6 @@ public:
     }
 
 private:
-    template <class T> static constexpr std::int16_t Check(T value) {
-        if (!std::in_range<std::int16_t>(value)) Raise(err::kOverflow);
-        return static_cast<std::int16_t>(value);
-    }
     template <class T> static std::int16_t Truncate(T value) {
         // Also false for NaN.
         if (!(value > T(kMin - 1) && value < T(kMax + 1))) Raise(err::kOverflow);
