@@ -241,7 +241,9 @@ bool OfferMediaRemote(MediaRemote remote) {
         delete mpris;
         return false;
     }
-    // The object is there before its name, so a remote that sees the name can call.
+    // The object is there before its name, so a remote that sees the name can call; a
+    // start that took the name already to be the one player keeps it (another start
+    // that calls before the object is there asks again).
     if (!bus.registerService(name) &&
         !bus.registerService(name + QStringLiteral(".instance") + QString::number(getpid()))) {
         bus.unregisterObject(kPath);

@@ -61,6 +61,7 @@ TEST(HandedFolders, ADropTakesOneLocalFolderOnceNoHandlerRuns) {
         {"another scheme", "sftp://localhost" + uri.mid(7), false},
         {"a folder that is not there", uri + "/no", false},
         {"nothing", "", false},
+        {"its UTF-8 name unescaped", "file://" + dir.toPercentEncoding("/\xc3\xba"), true},
     };
     for (const auto& d : drops) EXPECT_EQ(Drop(form.hWnd, d.uris), d.taken) << d.what;
     // The second folder took the place of the first, which had not gone yet.
