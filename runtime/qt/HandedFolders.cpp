@@ -151,15 +151,13 @@ QDBusMessage AskOwner(QDBusConnection& bus, QDBusMessage call, const QDeadlineTi
     }
 }
 
-bool OwnerGone(const QDBusMessage& reply) {
-    return OneOf(reply, {"org.freedesktop.DBus.Error.ServiceUnknown",
-                         "org.freedesktop.DBus.Error.NameHasNoOwner"});
-}
-
-bool Unanswered(const QDBusMessage& reply) {
+// No answer (yet), or a program that went or is ending: its name may be free soon.
+bool Passing(const QDBusMessage& reply) {
     return reply.type() == QDBusMessage::InvalidMessage ||
-           OneOf(reply, {"org.freedesktop.DBus.Error.NoReply", "org.freedesktop.DBus.Error.Timeout",
-                         "org.freedesktop.DBus.Error.Disconnected"});
+           OneOf(reply,
+                 {"org.freedesktop.DBus.Error.ServiceUnknown",
+                  "org.freedesktop.DBus.Error.NameHasNoOwner", "org.freedesktop.DBus.Error.NoReply",
+                  "org.freedesktop.DBus.Error.Timeout", "org.freedesktop.DBus.Error.Failed"});
 }
 } // namespace
 
@@ -188,19 +186,20 @@ bool HandToRunningProgram(const String& Name, const String& Folder) {
         if (taken.value() == QDBusConnectionInterface::ServiceRegistered) return false;
         // An older player may answer OpenUri and ignore a folder: it must say it takes them.
         const QDBusMessage types = AskOwner(bus, supported, deadline);
-        if (OwnerGone(types)) continue;
-        if (Unanswered(types)) break;
-        if (types.type() != QDBusMessage::ReplyMessage) return false;
-        const QStringList mimeTypes =
-            types.arguments().value(0).value<QDBusVariant>().variant().toStringList();
-        if (!mimeTypes.contains(QLatin1String("inode/directory"))) return false;
-        const QDBusMessage reply = AskOwner(bus, open, deadline);
-        if (OwnerGone(reply)) continue;
-        // Taken, or refused as no folder of this machine: this start has nothing to do.
-        if (reply.type() == QDBusMessage::ReplyMessage ||
-            OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"}))
-            return true;
-        break;
+        if (types.type() == QDBusMessage::ReplyMessage) {
+            const QStringList mimeTypes =
+                types.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+            if (!mimeTypes.contains(QLatin1String("inode/directory"))) return false;
+            const QDBusMessage reply = AskOwner(bus, open, deadline);
+            // Taken, or refused as no folder of this machine: this start has nothing to do.
+            if (reply.type() == QDBusMessage::ReplyMessage ||
+                OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"}))
+                return true;
+            if (!Passing(reply)) break;
+        } else if (!Passing(types)) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::fprintf(
         stderr,

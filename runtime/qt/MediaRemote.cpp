@@ -149,12 +149,17 @@ public:
 
 private:
     // A folder of this machine goes to the program as if handed by another start;
-    // anything else is refused and changes nothing.
+    // anything else is refused and changes nothing. A program whose window has gone
+    // (it is ending) takes no folder: the caller may go on alone.
     static void OpenUri(const QDBusMessage& message, const QDBusConnection& connection) {
         const QString uri = message.arguments().value(0).toString();
         const std::optional<std::string> folder = detail::OpenedFolder(uri);
         if (folder && detail::HandFolder(platform::FromNativePath(*folder))) {
             connection.send(message.createReply());
+        } else if (folder) {
+            connection.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
+                                         QStringLiteral("El reproductor se está cerrando")));
         } else {
             connection.send(message.createErrorReply(
                 QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
