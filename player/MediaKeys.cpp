@@ -106,9 +106,10 @@ LRESULT WINAPI MediaKeysWndProc(HWND hWnd, UINT Message, WPARAM wParam, LPARAM l
         // change comes in the middle of a song's start sequence: the song is announced
         // once the click or end message that started it has been handled.
         if (!IsWindow(hWnd)) return Result;
-        // A close takes the window's hook away, and this procedure above it too: come
-        // back above the procedure that is left.
-        if (Message == WM_CLOSE && GetWindowLongA(hWnd, GWL_WNDPROC) == PreviousWndProc)
+        // A close takes the window's hook away, and this procedure above it too, and may
+        // put the hook back: come back above the procedure that is there.
+        if (Message == WM_CLOSE &&
+            GetWindowLongA(hWnd, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(&MediaKeysWndProc))
             WatchWindow(hWnd);
         runtime::AnnounceMedia(PlayerStatus());
     }

@@ -109,6 +109,11 @@ void frmPlayer::Form_Unload(Integer& Cancel) {
         StopPlayback();
         IsPlaying = false;
         Cancel = 1;
+        // The window stays a player: a list played later goes on song after song, and
+        // the next close is a first one again. The hook comes back with the list
+        // stopped, so the stopped song's end (still to come) starts nothing either.
+        PlayPosition = SongCount;
+        HookWindow(shared_from_this());
     }
 }
 

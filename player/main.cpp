@@ -1,5 +1,6 @@
 // zampoplay: plays the MP3 files of a folder in a shuffled order, endlessly.
-//   zampoplay [FOLDER]   plays FOLDER at once, or hands it to the player that runs already
+//   zampoplay [--] [FOLDER]   plays FOLDER at once, or hands it to the player that runs
+//                             already
 #include "MediaKeys.h"
 #include "frmPlayer.h"
 
@@ -21,10 +22,11 @@ int main(int argc, char** argv) {
         if (Folder != u"" && runtime::HandToRunningProgram(u"zampoplay", Folder)) runtime::End();
         auto frm = std::make_shared<zampoplay::frmPlayer>();
         frm->Load();
-        zampoplay::StartMediaKeys(frm); // the desktop's media keys, where there is a bus
+        // Folders are taken before the remotes can hand one.
         runtime::AcceptFolders(
             u"zampoplay", frm->hWnd,
             [Player = frm.get()](const runtime::String& Handed) { Player->OpenFolder(Handed); });
+        zampoplay::StartMediaKeys(frm); // the desktop's media keys, where there is a bus
         if (Folder != u"") frm->OpenFolder(Folder);
         return frm;
     });

@@ -9,14 +9,22 @@
 #include "platform/QtBridge.h"
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QWidget>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace runtime {
@@ -31,14 +39,29 @@ bool IsFolder(const std::string& native) {
     return std::filesystem::is_directory(native, error);
 }
 
+std::string ProgramName() {
+    const std::vector<std::string>& arguments = Arguments();
+    return std::filesystem::path(arguments.empty() ? "" : arguments[0]).filename().string();
+}
+
 // The one local folder a drop of a text/uri-list carries; nothing for files, several
 // items or another machine's.
 std::optional<std::string> DroppedFolder(const QMimeData* data) {
     if (!data || !data->hasFormat(QStringLiteral("text/uri-list"))) return {};
+    // A file manager may send a name's UTF-8 bytes unescaped: escaped here, they are the
+    // same bytes as their percent-escaped form.
     QStringList uris;
     for (const QByteArray& line : data->data(QStringLiteral("text/uri-list")).split('\n')) {
         const QByteArray uri = line.trimmed();
-        if (!uri.isEmpty() && !uri.startsWith('#')) uris << QString::fromLatin1(uri);
+        if (uri.isEmpty() || uri.startsWith('#')) continue;
+        QByteArray escaped;
+        for (const char c : uri) {
+            if (static_cast<unsigned char>(c) < 0x80)
+                escaped += c;
+            else
+                escaped += '%' + QByteArray::number(static_cast<unsigned char>(c), 16);
+        }
+        uris << QString::fromLatin1(escaped);
     }
     if (uris.size() != 1) return {};
     return detail::OpenedFolder(uris.first());
@@ -85,34 +108,103 @@ void AcceptDrops(const String&, HWND window) {
 } // namespace detail
 
 String CommandFolder() {
-    const std::vector<std::string>& arguments = Arguments();
+    std::vector<std::string> arguments = Arguments();
+    if (arguments.size() > 1 && arguments[1] == "--") arguments.erase(arguments.begin() + 1);
     if (arguments.size() < 2 || arguments[1].empty()) return u"";
+    const std::string& argument = arguments[1];
     std::error_code error;
-    std::string native = std::filesystem::absolute(arguments[1], error).lexically_normal().string();
-    if (error) native = arguments[1];
+    const std::filesystem::path absolute = std::filesystem::absolute(argument, error);
+    // LINK/.. is the parent of the link's target, as the system goes there.
+    const bool up = std::find(absolute.begin(), absolute.end(), "..") != absolute.end();
+    std::string native =
+        (up ? std::filesystem::weakly_canonical(absolute, error) : absolute.lexically_normal())
+            .string();
+    if (error) native = argument;
     while (native.size() > 1 && native.back() == '/') native.pop_back();
-    if (!IsFolder(native)) {
-        const std::string program = std::filesystem::path(arguments[0]).filename().string();
-        std::fprintf(stderr, "%s: %s no es una carpeta\n", program.c_str(), arguments[1].c_str());
-    }
+    if (!IsFolder(native))
+        std::fprintf(stderr, "%s: %s no es una carpeta\n", ProgramName().c_str(), argument.c_str());
     return platform::FromNativePath(native);
 }
 
+namespace {
+bool OneOf(const QDBusMessage& reply, std::initializer_list<const char*> errors) {
+    if (reply.type() != QDBusMessage::ErrorMessage) return false;
+    for (const char* error : errors)
+        if (reply.errorName() == QLatin1String(error)) return true;
+    return false;
+}
+
+// The answer of the program that holds the name; a program that has taken its name but
+// not yet made its remote is asked again until the deadline. No answer in time: an
+// empty message.
+QDBusMessage AskOwner(QDBusConnection& bus, QDBusMessage call, const QDeadlineTimer& deadline) {
+    call.setAutoStartService(false);
+    for (;;) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0) return {};
+        const QDBusMessage reply = bus.call(call, QDBus::Block, int(std::min<qint64>(left, 10000)));
+        if (!OneOf(reply, {"org.freedesktop.DBus.Error.UnknownObject",
+                           "org.freedesktop.DBus.Error.UnknownInterface",
+                           "org.freedesktop.DBus.Error.UnknownMethod"}))
+            return reply;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// No answer (yet), or a program that went or is ending: its name may be free soon.
+bool Passing(const QDBusMessage& reply) {
+    return reply.type() == QDBusMessage::InvalidMessage ||
+           OneOf(reply,
+                 {"org.freedesktop.DBus.Error.ServiceUnknown",
+                  "org.freedesktop.DBus.Error.NameHasNoOwner", "org.freedesktop.DBus.Error.NoReply",
+                  "org.freedesktop.DBus.Error.Timeout", "org.freedesktop.DBus.Error.Failed"});
+}
+} // namespace
+
 bool HandToRunningProgram(const String& Name, const String& Folder) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
+    if (!bus.isConnected() || !bus.interface()) return false;
+    const QString service = QStringLiteral("org.mpris.MediaPlayer2.") + detail::ToQString(Name);
+    const QString path = QStringLiteral("/org/mpris/MediaPlayer2");
     const QByteArray native = QByteArray::fromStdString(platform::ToNativePath(Folder));
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.mpris.MediaPlayer2.") + detail::ToQString(Name),
-        QStringLiteral("/org/mpris/MediaPlayer2"), QStringLiteral("org.mpris.MediaPlayer2.Player"),
-        QStringLiteral("OpenUri"));
-    call << QString::fromLatin1("file://" + native.toPercentEncoding("/"));
-    call.setAutoStartService(false);
-    // A player that is busy answers once its event loop runs again; one that hangs does
-    // not, and this start goes on alone.
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 10000);
-    return reply.type() == QDBusMessage::ReplyMessage ||
-           (reply.type() == QDBusMessage::ErrorMessage &&
-            reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.InvalidArgs"));
+    QDBusMessage supported = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    supported << QStringLiteral("org.mpris.MediaPlayer2") << QStringLiteral("SupportedMimeTypes");
+    QDBusMessage open = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("OpenUri"));
+    open << QString::fromLatin1("file://" + native.toPercentEncoding("/"));
+
+    // However many start at once, one takes the name (a request that does not queue)
+    // and is the player; the others hand it their folders. A player that is busy
+    // answers once its event loop runs again; one that hangs does not.
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> taken =
+            bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
+        if (!taken.isValid()) return false;
+        if (taken.value() == QDBusConnectionInterface::ServiceRegistered) return false;
+        // An older player may answer OpenUri and ignore a folder: it must say it takes them.
+        const QDBusMessage types = AskOwner(bus, supported, deadline);
+        if (types.type() == QDBusMessage::ReplyMessage) {
+            const QStringList mimeTypes =
+                types.arguments().value(0).value<QDBusVariant>().variant().toStringList();
+            if (!mimeTypes.contains(QLatin1String("inode/directory"))) return false;
+            const QDBusMessage reply = AskOwner(bus, open, deadline);
+            // Taken, or refused as no folder of this machine: this start has nothing to do.
+            if (reply.type() == QDBusMessage::ReplyMessage ||
+                OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"}))
+                return true;
+            if (!Passing(reply)) break;
+        } else if (!Passing(types)) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::fprintf(
+        stderr,
+        "%s: el reproductor abierto no ha contestado a tiempo; la carpeta se abre en otro\n",
+        ProgramName().c_str());
+    return false;
 }
 } // namespace runtime

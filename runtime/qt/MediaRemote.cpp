@@ -149,12 +149,17 @@ public:
 
 private:
     // A folder of this machine goes to the program as if handed by another start;
-    // anything else is refused and changes nothing.
+    // anything else is refused and changes nothing. A program whose window has gone
+    // (it is ending) takes no folder: the caller may go on alone.
     static void OpenUri(const QDBusMessage& message, const QDBusConnection& connection) {
         const QString uri = message.arguments().value(0).toString();
         const std::optional<std::string> folder = detail::OpenedFolder(uri);
         if (folder && detail::HandFolder(platform::FromNativePath(*folder))) {
             connection.send(message.createReply());
+        } else if (folder) {
+            connection.send(
+                message.createErrorReply(QStringLiteral("org.freedesktop.DBus.Error.Failed"),
+                                         QStringLiteral("El reproductor se está cerrando")));
         } else {
             connection.send(message.createErrorReply(
                 QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
@@ -241,7 +246,9 @@ bool OfferMediaRemote(MediaRemote remote) {
         delete mpris;
         return false;
     }
-    // The object is there before its name, so a remote that sees the name can call.
+    // The object is there before its name, so a remote that sees the name can call; a
+    // start that took the name already to be the one player keeps it (another start
+    // that calls before the object is there asks again).
     if (!bus.registerService(name) &&
         !bus.registerService(name + QStringLiteral(".instance") + QString::number(getpid()))) {
         bus.unregisterObject(kPath);

@@ -17,14 +17,19 @@ void KeepCommandLine(int argc, char** argv);
 
 int Main(int& argc, char** argv, const String& title,
          const std::function<std::shared_ptr<Form>()>& startupForm) {
+    // The program's arguments are its own: Qt sees only the program's name, so that a
+    // folder named like one of Qt's options (-reverse, -style) reaches the program.
+    detail::KeepCommandLine(argc, argv);
+    static int qtArgc = 1;
+    static char name[] = "zampolo";
+    static char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : name, nullptr};
     std::unique_ptr<QApplication> app;
     if (!QCoreApplication::instance()) {
         // A repaint through shared memory makes the X server answer with an event: two
         // more thread wake-ups for each small repaint. The windows here are small.
         setenv("QT_XCB_NO_MITSHM", "1", 0);
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<QApplication>(qtArgc, qtArgv);
     }
-    detail::KeepCommandLine(argc, argv);
     // The program ends when its last form unloads, not when a window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     if (!title.empty()) App.Title = title;

@@ -256,7 +256,74 @@ def run(args):
                        rec.time_of(p["last"]) > handled[0] + 1.0], f"{what}: the song went on")
     portal_chooser(zampoplay, os.path.join(work, "portal"))
     handed_folders(zampoplay, os.path.join(work, "handed"))
+    one_player(zampoplay, os.path.join(work, "one"))
     return 0
+
+
+def one_player(zampoplay, work):
+    """Five starts at once leave one player, playing what it was handed last; after a
+    first close it is still a player; a folder named like an option, after --, and
+    LINK/.. (the link target's real parent) reach it."""
+    tones, lengths = {}, {}
+
+    def folder(name, *songs, seconds=SECONDS):
+        os.makedirs(os.path.join(work, name))
+        for song in songs:
+            tones[song], lengths[song] = 300.0 * 1.19 ** len(tones), seconds
+            e2e.make_song(os.path.join(work, name, song), tones[song], seconds)
+        return name
+
+    five = [folder(f"f{i}", f"Cinco{i}.mp3") for i in range(5)]
+    folder("dos", "Primera.mp3", "Segunda.mp3", seconds=4.0)
+    folder("-reverse", "Reverso.mp3")
+    folder("real", "Padre.mp3")
+    os.symlink(os.path.join(work, folder("real/hondo")), os.path.join(work, "enlace"))
+    with e2e.Session(work) as s:
+        s.start_display()
+        s.start_audio()
+        s.start_bus()
+        x = e2e.X(s)
+        rec = e2e.Recorder(s)
+        starts = [s.spawn(f"start{i}", [zampoplay, f], cwd=work) for i, f in enumerate(five)]
+        e2e.wait_for(lambda: sum(p.poll() is not None for p in starts) == 4, BOUND_S, 0.05,
+                     "four starts handing their folders")
+        player = [p for p in starts if p.poll() is None][0]
+        check(all(p.returncode == 0 for p in starts if p is not player), "a start failed")
+        wid = x.wait_window("^Cinco[0-9]\\.mp3$")
+        watch = e2e.TitleWatch(s, wid)
+        names = [n for n in s.bus_names() if n.startswith("org.mpris.MediaPlayer2.zampoplay")]
+        check(names == ["org.mpris.MediaPlayer2.zampoplay"], f"players on the bus: {names}")
+        check(len(x.windows("^(Zampolo|Cinco)")) == 1, "more than one window")
+
+        def hand(*args, want):
+            time.sleep(HOLD_S)  # the song before is heard
+            p = subprocess.run([zampoplay, *args], env=s.env, cwd=work, timeout=BOUND_S,
+                               capture_output=True)
+            check(p.returncode == 0 and not p.stdout + p.stderr, f"zampoplay {args}: {p}")
+            e2e.wait_for(lambda: watch.current() in want, BOUND_S, 0.01, f"{want} playing")
+            return watch.current()
+
+        time.sleep(HOLD_S)  # what plays is heard
+        chosen = watch.current()
+        fx, fy, fw, _ = x.geometry(x.frame(wid))
+        x.click_at(fx + fw - 12, fy + 10)  # the first close: the song stops, the window stays
+        e2e.wait_for(lambda: playerctl(s, "status") == "Stopped", BOUND_S, 0.05, "the stop")
+        first = hand("dos", want=("Primera.mp3", "Segunda.mp3"))
+        second = ({"Primera.mp3", "Segunda.mp3"} - {first}).pop()
+        e2e.wait_for(lambda: watch.current() == second, BOUND_S, 0.01, "the list going on")
+        hand("--", "-reverse", want=("Reverso.mp3",))
+        hand("enlace/..", want=("Padre.mp3",))
+        time.sleep(HOLD_S)
+        check(x.close_twice(player, wid) == 0, "the player did not end well")
+        watch.stop()
+        rec.stop()
+    heard = e2e.plays(rec.x, tones, lengths)
+    print("  one player:", [(p["song"], p["from_s"], p["to_s"]) for p in heard])
+    check([p["song"] for p in heard[-5:]] == [chosen, first, second, "Reverso.mp3", "Padre.mp3"]
+          and heard[-4]["dur_s"] > 3.8 and heard[-3]["from_s"] < 0.2, f"heard {heard}")
+    for i in range(5):
+        with open(os.path.join(work, f"start{i}.log"), "rb") as f:
+            check(not f.read().strip(), f"start {i} printed something")
 
 
 def handed_folders(zampoplay, work):

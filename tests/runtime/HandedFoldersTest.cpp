@@ -20,11 +20,24 @@
 using namespace runtime;
 
 namespace {
+// A drop from another program: the bytes as it sent them (QMimeData::setData would
+// parse a text/uri-list).
+class Sent : public QMimeData {
+public:
+    explicit Sent(const QByteArray& uris) : uris_(uris) {}
+    QStringList formats() const override { return {QStringLiteral("text/uri-list")}; }
+
+protected:
+    QVariant retrieveData(const QString&, QMetaType) const override { return uris_; }
+
+private:
+    QByteArray uris_;
+};
+
 // Drops one text/uri-list on the window: whether the pointer said yes, as the drop's
 // enter event was answered.
 bool Drop(HWND window, const QByteArray& uris) {
-    QMimeData data;
-    data.setData(QStringLiteral("text/uri-list"), uris);
+    Sent data(uris);
     QWidget* widget = platform::WidgetOf(window);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &enter);
@@ -61,6 +74,7 @@ TEST(HandedFolders, ADropTakesOneLocalFolderOnceNoHandlerRuns) {
         {"another scheme", "sftp://localhost" + uri.mid(7), false},
         {"a folder that is not there", uri + "/no", false},
         {"nothing", "", false},
+        {"its UTF-8 name unescaped", "file://" + dir.toPercentEncoding("/\xc3\xba"), true},
     };
     for (const auto& d : drops) EXPECT_EQ(Drop(form.hWnd, d.uris), d.taken) << d.what;
     // The second folder took the place of the first, which had not gone yet.
