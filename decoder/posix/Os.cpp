@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -68,6 +69,11 @@ const char* DefaultDrivers() {
 
 void NameThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
+}
+
+void AtExit(void (*fn)()) {
+    // Run by exit, and by dlclose before the library goes, with the threads running.
+    std::atexit(fn);
 }
 
 } // namespace mp3::os
