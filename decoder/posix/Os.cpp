@@ -71,9 +71,20 @@ void NameThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
 }
 
+namespace {
+void (*exitFunction)() = nullptr;
+pid_t exitProcess = 0;
+void CallAtExit() {
+    // A child forked since has none of the parent's threads to wait for.
+    if (getpid() == exitProcess) exitFunction();
+}
+} // namespace
+
 void AtExit(void (*fn)()) {
     // Run by exit, and by dlclose before the library goes, with the threads running.
-    std::atexit(fn);
+    exitFunction = fn;
+    exitProcess = getpid();
+    std::atexit(&CallAtExit);
 }
 
 } // namespace mp3::os

@@ -216,9 +216,9 @@ def alone(w, folder, sender):
         e2e.wait_for(lambda: len(songs()) >= k, 20, 0.02, f"song {k} of the round")
         time.sleep(0.5)
         w.x.click_control(wid, *pe.NEXT)
-    said = w.s.run([WINE, sender, "copy", "zampoplay", "64"], timeout=60)
-    t_copy = time.monotonic()  # the player has answered: refused
-    check(b"answer 0" in said and p.poll() is None, f"a copy of 64 MB: {said}, {p.poll()}")
+    w.s.run([WINE, sender, "copy", "zampoplay", "64"], timeout=60)  # refused
+    t_copy = time.monotonic()
+    check(p.poll() is None, "a copy of 64 MB ended the player")
     second = w.s.spawn("second", [WINE, sender, "start", windows_path(exe), windows_path(other)],
                        env=w.sound)
     check(second.wait(30) == 0, "a second start did not end at once")
@@ -250,10 +250,8 @@ def windows_path(path):
 
 
 def run(args):
-    if e2e.check_tools(extra=["sox"]):
-        return e2e.SKIP
-    if not os.access(WINE, os.X_OK) or subprocess.run([WINE, "--version"]).returncode:
-        print(f"SKIP: no 64-bit Wine ({WINE})")
+    wine = os.access(WINE, os.X_OK) and subprocess.run([WINE, "--version"]).returncode == 0
+    if e2e.check_tools(extra=["sox"]) or not wine:
         return e2e.SKIP
     work = e2e.fresh_folder(args.work)
     app, folder = os.path.join(work, "app"), os.path.join(work, FOLDER)

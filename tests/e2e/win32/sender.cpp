@@ -1,9 +1,9 @@
-// What the Windows end-to-end test cannot do from Linux:
-//   sender copy NAME MB      a WM_COPYDATA of MB megabytes without a NUL to NAME's window
+// What the Windows end-to-end test cannot do from Linux; 0 when it went as it should:
+//   sender copy NAME MB      a WM_COPYDATA of MB megabytes without a NUL to NAME's window,
+//                            refused (2: no window, 3: not delivered, 4: taken)
 //   sender start EXE FOLDER  starts "EXE" "FOLDER\" (as a shortcut may write it); its status
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
@@ -27,8 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!SendMessageTimeoutW(found.second, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
                                  SMTO_ABORTIFHUNG, 30000, &answer))
             return 3;
-        std::printf("answer %d\n", int(answer));
-        return 0;
+        return answer ? 4 : 0;
     }
     if (argc != 4 || std::wstring(argv[1]) != L"start") return 1;
     std::wstring line = std::wstring(L"\"") + argv[2] + L"\" \"" + argv[3] + L"\\\"";
@@ -37,9 +36,9 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(argv[2], line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start,
                         &process))
-        return 4;
+        return 5;
     WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 5;
+    DWORD status = 6;
     GetExitCodeProcess(process.hProcess, &status);
     return int(status);
 }
