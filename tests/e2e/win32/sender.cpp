@@ -1,6 +1,5 @@
 // What the Windows end-to-end test cannot do from Linux; 0 when it went as it should:
-//   sender copy NAME MB      a WM_COPYDATA of MB megabytes without a NUL to NAME's window,
-//                            refused (2: no window, 3: not delivered, 4: taken)
+//   sender copy NAME MB      a WM_COPYDATA of MB megabytes without a NUL to NAME's window
 //   sender start EXE FOLDER  starts "EXE" "FOLDER\" (as a shortcut may write it); its status
 #include <windows.h>
 
