@@ -26,5 +26,8 @@ bool RenameFile(const std::string& from, const std::string& to);
 const char* DefaultDrivers();
 // Names the calling thread (for top and the benchmark).
 void NameThread(const char* name);
+// Calls fn when the process ends through exit, while its other threads still run; the
+// library stays loaded until then.
+void AtExit(void (*fn)());
 
 } // namespace mp3::os

@@ -216,6 +216,7 @@ bool Output::acquire(const std::function<bool()>& stopped) {
             run();
         }).detach();
         threadStarted_ = true;
+        os::AtExit([] { Instance().closeForExit(); });
     }
     changed_.wait(lock, [&] { return !leased_ || stopped(); });
     if (leased_) return false;
@@ -326,11 +327,39 @@ void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stop
     }
 }
 
+void Output::closeForExit() {
+    std::unique_lock lock(mutex_);
+    exiting_ = true;
+    changed_.notify_all();
+    changed_.wait_for(lock, kExitWait, [this] { return closedForExit_; });
+}
+
 void Output::run() {
     using Clock = std::chrono::steady_clock;
     auto lastPlayed = Clock::now();
     std::unique_lock lock(mutex_);
     for (;;) {
+        if (exiting_) {
+            // Everything queued, now and later, counts as taken and is never heard.
+            while (!queue_.empty()) {
+                takenEnd_ += queue_.front().samples;
+                queuedSamples_ -= queue_.front().samples;
+                queue_.pop_front();
+            }
+            heardEnd_ = takenEnd_;
+            if (sink_) {
+                lock.unlock();
+                sink_->drop();
+                sink_.reset();
+                lock.lock();
+                setting_.clear();
+            }
+            closedForExit_ = true;
+            changed_.notify_all();
+            room_.notify_all();
+            changed_.wait(lock);
+            continue;
+        }
         if (dropAsked_) {
             dropAsked_ = false;
             while (!queue_.empty() && takenEnd_ + queue_.front().samples <= dropBefore_) {

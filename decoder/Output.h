@@ -8,8 +8,11 @@
 // A playback leases the output (acquire), queues its samples (play, which waits
 // while the queue is full) and gives the lease back (release). Its tail stays queued
 // for the next song to follow; drop() discards what is queued instead. The device
-// closes after about 2 s with nothing to play. The object is never destroyed:
-// playback threads are not joined and may still use it while the process exits.
+// closes after about 2 s with nothing to play, so that it stays open from song to
+// song. When the process ends through exit, the device is closed first (dropping what
+// is queued), waiting at most kExitWait: a process that ends with a live sound stream
+// may crash in the system's teardown. The object is never destroyed: playback threads
+// are not joined and may still use it while the process exits.
 #pragma once
 
 #include <chrono>
@@ -98,8 +101,11 @@ private:
 
     Output() = default;
     void run(); // the device thread
+    // At exit: the device thread closes the device; waits until it has, at most kExitWait.
+    void closeForExit();
 
     static constexpr auto kIdleClose = std::chrono::seconds(2);
+    static constexpr auto kExitWait = std::chrono::seconds(2);
     static constexpr auto kBlock = std::chrono::milliseconds(50);
     // A full queue holds this many blocks and takes more once the device has left this
     // few: the playback wakes for a refill only every 600 ms.
@@ -114,6 +120,8 @@ private:
     std::uint64_t roomAt_ = 0; // the queue has room at this many samples or fewer
     bool leased_ = false;
     bool threadStarted_ = false;
+    bool exiting_ = false;
+    bool closedForExit_ = false;
     std::deque<Block> queue_;
     std::uint64_t queuedSamples_ = 0; // in queue_
     std::uint64_t queuedEnd_ = 0;

@@ -2,8 +2,8 @@
 """Checks the Windows files of a build folder as Windows would load them, reading each
 file's own headers: x86-64; importing nothing but Windows' own libraries (and the
 runtime); an icon group (type 14) and a version resource (type 16) in each; in each
-program a manifest (type 24) that makes UTF-8 the ANSI code page; MP3.DLL exporting
-exactly its five functions, undecorated.
+program a manifest (type 24) that makes UTF-8 the ANSI code page and declares system
+DPI awareness; MP3.DLL exporting exactly its five functions, undecorated.
 
   pecheck.py DIST
 """
@@ -114,6 +114,10 @@ def check(path):
         manifests = res.get(24, [])
         if not any(re.search(rb"<activeCodePage[^>]*>UTF-8</activeCodePage>", m) for m in manifests):
             problems.append("no manifest with activeCodePage UTF-8")
+        # System DPI awareness: the windows scale once, to the main screen.
+        if not any(re.search(rb"<dpiAware[^>]*>true</dpiAware>", m) and b"dpiAwareness" not in m
+                   for m in manifests):
+            problems.append("no manifest of system DPI awareness")
     if name == "MP3.DLL" and pe.exports() != EXPORTS:
         problems.append(f"exports {pe.exports()}")
     if problems:

@@ -55,7 +55,7 @@ def run(args):
         shutil.copy2(mpg123, app)
         for _ in range(args.rounds):
             p = s.spawn("mpg123", [we.WINE, os.path.join(app, "mpg123.exe"), "-q", song],
-                        cwd=app)
+                        cwd=app, env=w.sound)
             rows.append(("mpg123.exe",) + measure(p.pid, args.seconds))
             p.kill()
             p.wait()

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -68,6 +69,22 @@ const char* DefaultDrivers() {
 
 void NameThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
+}
+
+namespace {
+void (*exitFunction)() = nullptr;
+pid_t exitProcess = 0;
+void CallAtExit() {
+    // A child forked since has none of the parent's threads to wait for.
+    if (getpid() == exitProcess) exitFunction();
+}
+} // namespace
+
+void AtExit(void (*fn)()) {
+    // Run by exit, and by dlclose before the library goes, with the threads running.
+    exitFunction = fn;
+    exitProcess = getpid();
+    std::atexit(&CallAtExit);
 }
 
 } // namespace mp3::os

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <io.h>
+#include <stdlib.h>
+
+// The C runtime's own _onexit (msvcrt.dll's), not the DLL's local one.
+extern "C" _onexit_t(__cdecl* __MINGW_IMP_SYMBOL(_onexit))(_onexit_t);
 
 namespace mp3::os {
 namespace {
@@ -113,6 +117,25 @@ const char* DefaultDrivers() {
 void NameThread(const char* name) {
     // SetThreadDescription is not in every Windows; the debugger sees names without it.
     (void)name;
+}
+
+namespace {
+void (*exitFunction)() = nullptr;
+int __cdecl CallAtExit() {
+    exitFunction();
+    return 0;
+}
+} // namespace
+
+void AtExit(void (*fn)()) {
+    // A DLL's own atexit runs at its detach, when ExitProcess has already ended the
+    // other threads: the C runtime's shared table runs at exit, before that. The
+    // library is pinned, so that the function is still there then.
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&AtExit), &self);
+    exitFunction = fn;
+    (*__MINGW_IMP_SYMBOL(_onexit))(&CallAtExit);
 }
 
 } // namespace mp3::os
