@@ -2,7 +2,8 @@
 """The player's figures, each beside mpg123's for the same songs on the same sink
 in the same run, and their ratio. Prints a table; passes or fails nothing.
 
-  player_bench.py --dist BUILD/dist --work DIR [--cpu-seconds 30] [--idle-seconds 10]
+  player_bench.py --dist BUILD/dist --work DIR [--cpu-seconds 30] [--cpu-rounds 5]
+                  [--idle-seconds 10]
 
 zampoplay runs in a private X display (Xvfb and openbox) with a private session
 bus, so that it serves the media remotes (MPRIS) as on a desktop, and is used
