@@ -391,10 +391,10 @@ class Bench:
         median = {name: {key: statistics.median(f.get(key, 0.0) for f in figs)
                          for key in set().union(*figs)} for name, figs in figures.items()}
         self.row("CPU per minute of playback (s, all threads)", median["zampoplay"]["cpu"],
-                 median["mpg123"]["cpu"],
-                 note=f"medians of {rounds} alternating rounds of {secs:.0f} s; ratio by round "
-                      f"(median {med:.2f}x, spread {min(ratios):.2f}-{max(ratios):.2f}x): "
-                      f"{verdict}")
+                 median["mpg123"]["cpu"], ratio=med,
+                 note=f"medians of {rounds} alternating rounds of {secs:.0f} s; the ratio is "
+                      f"the median of the rounds' ratios, spread {min(ratios):.2f}-"
+                      f"{max(ratios):.2f}x: {verdict}")
         self.row("wake-ups per second while playing", median["zampoplay"]["wakes"],
                  median["mpg123"]["wakes"], note=f"medians of {rounds} rounds")
         lines = [f"CPU while playing, {rounds} rounds of {secs:.0f} s each, order swapped "
@@ -495,8 +495,10 @@ class Bench:
                       f"peak once the chooser has closed {self.chooser_rss:.1f} MB, "
                       f"private (not file-backed) at the end {self.our_anon:.1f} MB")
 
-    def row(self, what, ours, theirs, note=""):
-        ratio = f"{ours / theirs:.2f}x" if theirs > 0 else "-"
+    def row(self, what, ours, theirs, note="", ratio=None):
+        if ratio is None:
+            ratio = ours / theirs if theirs > 0 else None
+        ratio = f"{ratio:.2f}x" if ratio is not None else "-"
         self.rows.append((what, ours, theirs, ratio, note))
         print(f"  {what}: {ours:.2f} vs {theirs:.2f}", file=sys.stderr)
 
