@@ -3,7 +3,8 @@
 # same sink in the same run, and their ratio.
 #   bench/player/run.sh [BUILD_DIR]      (default build; needs zampoplay and MP3.DLL)
 # Runs the real zampoplay in a private X display with a private PulseAudio server
-# (as the end-to-end tests do) and takes about five minutes.
+# (as the end-to-end tests do) and takes about twelve minutes (the CPU step alone,
+# --steps cpu, about seven).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

@@ -1,7 +1,7 @@
 #!/bin/bash
 # zampoplay.exe beside mpg123.exe under 64-bit Wine: CPU and memory, and their ratios.
 #   bench/windows/run.sh [BUILD_DIR]    (default build-win64; scripts/windows.sh builds it)
-# Takes about four minutes.
+# Takes about six minutes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

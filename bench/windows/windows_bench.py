@@ -4,15 +4,18 @@ libmpg123 inside MP3.DLL), under the same 64-bit Wine, playing the same song int
 same private PulseAudio sink: CPU per minute of playback and peak memory of each
 process, and their ratios. Prints a table; passes or fails nothing.
 
-  windows_bench.py --build BUILD-WIN64 --work DIR [--seconds 30] [--rounds 3]
+  windows_bench.py --build BUILD-WIN64 --work DIR [--seconds 30] [--rounds 5]
 
-Each round plays the song in mpg123.exe, then in zampoplay.exe (started with the folder
-on its command line, as mpg123.exe is with the file), so that a busy machine weighs on
-both alike; the figures are the rounds' means.
+Each round plays the song in both (zampoplay.exe started with the folder on its command
+line, as mpg123.exe is with the file), the order swapped every round, so that a busy
+machine weighs on both alike. CPU is the process's CPU clock (all threads, those that
+ended too, to the nanosecond); the figure is the median of the rounds' ratios, with
+their spread.
 """
 import argparse
 import os
 import shutil
+import statistics
 import sys
 import time
 import zipfile
@@ -27,12 +30,14 @@ import windows_e2e as we  # noqa: E402
 
 
 def measure(pid, seconds):
-    """CPU seconds per minute over `seconds` of playback that began a moment ago, and
-    the peak memory (MB) of the process."""
+    """CPU seconds per minute over `seconds` of playback that began a moment ago, the
+    peak memory (MB) of the process, and how many cores other programs kept busy."""
     time.sleep(2)  # past the start: the playing alone
-    c0 = pb.cpu_s(pid)
+    c0, m0, t0 = pb.cpu_s(pid), pb.busy_cores_s(), time.monotonic()
     time.sleep(seconds)
-    return (pb.cpu_s(pid) - c0) * 60 / seconds, pb.peak_rss_mb(pid)
+    cpu, dt = pb.cpu_s(pid) - c0, time.monotonic() - t0
+    others = max(0.0, (pb.busy_cores_s() - m0 - cpu) / dt)
+    return cpu * 60 / dt, pb.peak_rss_mb(pid), others
 
 
 def run(args):
@@ -46,32 +51,49 @@ def run(args):
     os.makedirs(folder)
     song = os.path.join(folder, "tono.mp3")
     e2e.make_song(song, 440.0, args.seconds + 10)  # plays to the end of a measurement
-    rows = []
     with e2e.Session(work) as s:
         s.start_display()
         s.start_audio()
         w = we.Windows(s, work)
         s.run([we.WINE, "cmd.exe", "/c", "exit"])  # Wine's services started, not measured
         shutil.copy2(mpg123, app)
-        for _ in range(args.rounds):
+        figures = {"mpg123.exe": [], "zampoplay.exe": []}
+
+        def theirs():
             p = s.spawn("mpg123", [we.WINE, os.path.join(app, "mpg123.exe"), "-q", song],
                         cwd=app, env=w.sound)
-            rows.append(("mpg123.exe",) + measure(p.pid, args.seconds))
+            figures["mpg123.exe"].append(measure(p.pid, args.seconds))
             p.kill()
             p.wait()
+
+        def ours():
             p, wid = w.start(app, "zampoplay.exe", we.PLAYER, args=[we.windows_path(folder)])
-            rows.append(("zampoplay.exe",) + measure(p.pid, args.seconds))
+            figures["zampoplay.exe"].append(measure(p.pid, args.seconds))
             w.x.close_twice(p, wid)
+
+        for r in range(args.rounds):
+            for play in ((theirs, ours) if r % 2 == 0 else (ours, theirs)):
+                play()
         s.run(["wineserver", "-k"], check_rc=False)
-    print(f"{'64-bit Wine, one song':<24} {'CPU s per minute':>17} {'peak memory MB':>15}")
-    means = {}
-    for name in ("mpg123.exe", "zampoplay.exe"):
-        mine = [(c, m) for n, c, m in rows if n == name]
-        means[name] = (sum(c for c, _ in mine) / len(mine), max(m for _, m in mine))
-        print(f"{name:<24} {means[name][0]:17.2f} {means[name][1]:15.1f}   rounds: " +
-              ", ".join(f"{c:.2f}" for c, _ in mine))
-    (c1, m1), (c2, m2) = means["mpg123.exe"], means["zampoplay.exe"]
-    print(f"{'ratio to mpg123.exe':<24} {c2 / c1:16.2f}x {m2 / m1:14.2f}x")
+    ours, theirs = figures["zampoplay.exe"], figures["mpg123.exe"]
+    ratios = [z[0] / m[0] for z, m in zip(ours, theirs)]
+    print(f"64-bit Wine, one song, {args.rounds} rounds of {args.seconds:.0f} s, order swapped "
+          "every round")
+    print(f"  {'round':<7}{'zampoplay.exe':>14}{'mpg123.exe':>12}{'ratio':>8}{'others':>9}"
+          "   (CPU s per minute; others: other programs' load, cores)")
+    for r, (z, m) in enumerate(zip(ours, theirs)):
+        print(f"  {r + 1:<7}{z[0]:>14.3f}{m[0]:>12.3f}{z[0] / m[0]:>7.2f}x{(z[2] + m[2]) / 2:>9.2f}")
+    med = statistics.median(ratios)
+    wide = (max(ratios) - min(ratios)) > 0.2 * med
+    print(f"  CPU ratio median {med:.2f}x, spread {min(ratios):.2f}-{max(ratios):.2f}x: " +
+          ("TOO WIDE TO JUDGE: the rounds disagree by more than a fifth of the median "
+           "(another program took a core?); run again on a quieter machine" if wide
+           else "narrow enough to judge"))
+    z_mem, m_mem = max(z[1] for z in ours), max(m[1] for m in theirs)
+    print(f"  CPU s per minute, medians: zampoplay.exe {statistics.median(z[0] for z in ours):.3f}, "
+          f"mpg123.exe {statistics.median(m[0] for m in theirs):.3f}")
+    print(f"  peak memory MB, worst round: zampoplay.exe {z_mem:.1f}, mpg123.exe {m_mem:.1f}, "
+          f"{z_mem / m_mem:.2f}x")
     return 0
 
 
@@ -80,7 +102,7 @@ def main():
     ap.add_argument("--build", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("--seconds", type=float, default=30)
-    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--rounds", type=int, default=5, help="of each program, alternating")
     return run(ap.parse_args())
 
 
