@@ -146,6 +146,10 @@ def run(args):
         x.key("Return")
         x.wait_gone(box, 3)
         x.choose_folder(wid, folder)
+        # A click while the chooser's handler still runs meets a disabled play button.
+        can_play = ("Get", "org.freedesktop.DBus.Properties", "zampoplay", f"string:{PLAYER}",
+                    "string:CanPlay")
+        e2e.wait_for(lambda: "boolean true" in call(s, *can_play)[1], BOUND_S, 0.02, "CanPlay")
 
         def started(what, t, want=None):
             """The song a command started, announced and in the caption."""

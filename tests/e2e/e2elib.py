@@ -529,7 +529,7 @@ class X:
             self.wait_gone(dlg, 2)
         except Failure:
             self.key("Return")  # the first Return only went into the folder
-            self.wait_gone(dlg, 3)
+            self.wait_gone(dlg)
 
     def close_twice(self, p, wid):
         """The close box until the program ends (the first close only stops a list
