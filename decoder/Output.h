@@ -67,8 +67,8 @@ public:
     // while the queue is full, but not once stopped() holds. While it waits, tick() is
     // called when the time it asked for has passed; it returns how long until it wants
     // to be called again. The wait ends at a tick if there is room by then, so that the
-    // playback wakes once for both. False when the device has taken nothing for seconds
-    // (a stuck driver): the song gives up.
+    // playback wakes once for both. False when the device has taken nothing for seconds (a stuck
+    // driver): the song gives up.
     bool play(const std::string& setting, const Format& format, const std::uint8_t* data,
               std::size_t bytes, const std::function<std::chrono::milliseconds()>& tick = nullptr);
     // Lease holder only. Discards everything queued so far, here and in the device.
