@@ -227,6 +227,7 @@ bool Output::acquire(const std::function<bool()>& stopped) {
 
 bool Output::play(const std::string& setting, const Format& format, const std::uint8_t* data,
                   std::size_t bytes, const std::function<std::chrono::milliseconds()>& tick) {
+    using Clock = std::chrono::steady_clock;
     const auto frameBytes = static_cast<std::size_t>(2 * format.channels);
     const std::uint64_t samples = bytes / frameBytes;
     const auto block = static_cast<std::uint64_t>(format.rate * kBlock.count() / 1000);
@@ -250,8 +251,6 @@ bool Output::play(const std::string& setting, const Format& format, const std::u
                 const auto wait = tick();
                 lock.lock();
                 tickAt = Clock::now() + wait;
-                // Awake for the tick anyway: refill now rather than wake again for it.
-                if (queuedSamples_ + samples <= kQueueBlocks * block) break;
             }
             if (room_.wait_until(lock, std::min(stuckAt, tickAt), ready)) break;
             if (takenEnd_ != taken) {
@@ -314,27 +313,17 @@ std::uint64_t Output::heardEnd() {
 }
 
 void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
-                       const std::function<std::chrono::milliseconds()>& tick) {
+                       const std::function<void()>& tick) {
     std::unique_lock lock(mutex_);
     if (!queue_.empty()) queue_.back().sealed = true; // the song's last samples
     changed_.notify_all();
-    // The device wakes this wait only once it has taken everything (an empty queue),
-    // not at every block: the ticks come at their own times.
-    roomAt_ = 0;
-    std::uint64_t taken = takenEnd_;
-    auto stuckAt = Clock::now() + kStuck;
     while (takenEnd_ < position && !stopped()) {
+        const std::uint64_t taken = takenEnd_;
+        if (!changed_.wait_for(lock, kStuck, [&] { return takenEnd_ != taken || stopped(); }))
+            return;
         lock.unlock();
-        const auto wait = tick();
+        tick();
         lock.lock();
-        room_.wait_until(lock, std::min(stuckAt, Clock::now() + wait),
-                         [&] { return takenEnd_ >= position || stopped(); });
-        if (takenEnd_ != taken) {
-            taken = takenEnd_;
-            stuckAt = Clock::now() + kStuck;
-        } else if (Clock::now() >= stuckAt) {
-            return; // nothing taken for seconds
-        }
     }
 }
 
@@ -346,6 +335,7 @@ void Output::closeForExit() {
 }
 
 void Output::run() {
+    using Clock = std::chrono::steady_clock;
     auto lastPlayed = Clock::now();
     std::unique_lock lock(mutex_);
     for (;;) {

@@ -66,8 +66,7 @@ public:
     // Lease holder only. Queues samples for the setting's sink in that format; waits
     // while the queue is full, but not once stopped() holds. While it waits, tick() is
     // called when the time it asked for has passed; it returns how long until it wants
-    // to be called again. The wait ends at a tick if there is room by then, so that the
-    // playback wakes once for both. False when the device has taken nothing for seconds (a stuck
+    // to be called again. False when the device has taken nothing for seconds (a stuck
     // driver): the song gives up.
     bool play(const std::string& setting, const Format& format, const std::uint8_t* data,
               std::size_t bytes, const std::function<std::chrono::milliseconds()>& tick = nullptr);
@@ -83,11 +82,10 @@ public:
     std::uint64_t queuedEnd();
     std::uint64_t takenEnd();
     std::uint64_t heardEnd();
-    // Lease holder only. Waits until the device has taken everything queued up to
-    // position, a stop, or a stuck device; calls tick() first and then whenever the
-    // time it asked for has passed.
+    // Waits until the device has taken everything up to position, a stop, or a stuck
+    // device; calls tick() after each block the device takes meanwhile.
     void waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
-                   const std::function<std::chrono::milliseconds()>& tick);
+                   const std::function<void()>& tick);
 
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -110,7 +108,7 @@ private:
     static constexpr auto kExitWait = std::chrono::seconds(2);
     static constexpr auto kBlock = std::chrono::milliseconds(50);
     // A full queue holds this many blocks and takes more once the device has left this
-    // few, or at the playback's next tick, whichever comes first.
+    // few: the playback wakes for a refill only every 600 ms.
     static constexpr std::uint64_t kQueueBlocks = 16;
     static constexpr std::uint64_t kRefillBlocks = 4;
     static constexpr auto kStuck = std::chrono::seconds(5);

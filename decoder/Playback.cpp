@@ -306,7 +306,7 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
     } while (decoder.next(data, bytes));
     // The song has ended for the player once the device holds its last sample; the
     // tail plays on while the next song starts behind it.
-    out.waitTaken(out.queuedEnd(), stopped, tick);
+    out.waitTaken(out.queuedEnd(), stopped, [&] { progress.update(); });
     progress.update();
     if (stopped()) out.drop();
     return true;
