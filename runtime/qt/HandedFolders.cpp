@@ -159,6 +159,18 @@ bool Passing(const QDBusMessage& reply) {
                   "org.freedesktop.DBus.Error.NameHasNoOwner", "org.freedesktop.DBus.Error.NoReply",
                   "org.freedesktop.DBus.Error.Timeout", "org.freedesktop.DBus.Error.Failed"});
 }
+
+// The launcher's leave to take the focus (Wayland's XDG activation token), handed on
+// with the folder, so the player may come to the front. An older player does not know
+// the call, and the compositor may still refuse: either way nothing else changes.
+void HandActivation(QDBusConnection& bus, const QString& service, const QString& path) {
+    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    if (token.isEmpty()) return;
+    QDBusMessage activate = QDBusMessage::createMethodCall(
+        service, path, QStringLiteral("org.freedesktop.Application"), QStringLiteral("Activate"));
+    activate << QVariantMap{{QStringLiteral("activation-token"), QString::fromUtf8(token)}};
+    bus.call(activate, QDBus::Block, 2000);
+}
 } // namespace
 
 bool HandToRunningProgram(const String& Name, const String& Folder) {
@@ -191,10 +203,12 @@ bool HandToRunningProgram(const String& Name, const String& Folder) {
                 types.arguments().value(0).value<QDBusVariant>().variant().toStringList();
             if (!mimeTypes.contains(QLatin1String("inode/directory"))) return false;
             const QDBusMessage reply = AskOwner(bus, open, deadline);
-            // Taken, or refused as no folder of this machine: this start has nothing to do.
-            if (reply.type() == QDBusMessage::ReplyMessage ||
-                OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"}))
+            if (reply.type() == QDBusMessage::ReplyMessage) {
+                HandActivation(bus, service, path);
                 return true;
+            }
+            // Refused as no folder of this machine: this start has nothing to do.
+            if (OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"})) return true;
             if (!Passing(reply)) break;
         } else if (!Passing(types)) {
             return false;

@@ -11,6 +11,7 @@
 #include "platform/QtBridge.h"
 
 #include <QApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -29,6 +30,7 @@ const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kApplication = QStringLiteral("org.freedesktop.Application");
 
 const char* const kInterfaces = R"(
   <interface name="org.mpris.MediaPlayer2">
@@ -72,6 +74,9 @@ const char* const kInterfaces = R"(
     <property name="CanSeek" type="b" access="read"/>
     <property name="CanControl" type="b" access="read"/>
   </interface>
+  <interface name="org.freedesktop.Application">
+    <method name="Activate"><arg name="platform_data" type="a{sv}" direction="in"/></method>
+  </interface>
 )";
 
 class Mpris : public QDBusVirtualObject {
@@ -108,6 +113,17 @@ public:
                 connection.send(message.createErrorReply(
                     QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty"), name));
             }
+            return true;
+        }
+        if (interface == kApplication && member == QLatin1String("Activate")) {
+            connection.send(message.createReply());
+            // A later start's leave to take the focus, which Qt's Wayland platform uses
+            // (and clears) at the next activation; X ignores it.
+            const QString token = qdbus_cast<QVariantMap>(args.value(0))
+                                      .value(QStringLiteral("activation-token"))
+                                      .toString();
+            if (!token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+            Raise();
             return true;
         }
         if (interface != kRoot && interface != kPlayer) return false; // Introspect, Peer

@@ -8,6 +8,7 @@ distinct tones, and the analysis that finds the songs in a recording.
 Everything the session starts is a child of this process and is stopped by its
 own handle when the session ends.
 """
+import json
 import os
 import re
 import shutil
@@ -443,6 +444,25 @@ def tone_end(x, start, freq, search_s=1.0):
     return None
 
 
+def check_heard(rec, heard, events):
+    """What sounded after each event (time, what, the song it must start or None, and
+    optionally when the program had handled it): that song from its start, or no new
+    song, until the next event; after a handled stop, nothing goes on past a second."""
+    early = rec.block_s + HOP / RATE
+    for i, (t, what, song, *handled) in enumerate(events):
+        until = events[i + 1][0] - early if i + 1 < len(events) else float("inf")
+        new = [p for p in heard if t - early <= rec.time_of(p["first"]) < until]
+        print(f"  {what:<20} {[p['song'] for p in new]}")
+        if song:
+            check([p["song"] for p in new] == [song] and new[0]["from_s"] < 0.2,
+                  f"{what}: expected {song} from its start, heard {new}")
+        else:
+            check(not new, f"{what}: a song started: {new}")
+        if handled:  # silent well before a second has passed (the speed is bench/decoder's)
+            check(not [p for p in heard if rec.time_of(p["first"]) < t and
+                       rec.time_of(p["last"]) > handled[0] + 1.0], f"{what}: the song went on")
+
+
 def first_sound(x, start, end=None):
     seg = np.abs(x[start:end]).max(axis=1)
     loud = np.flatnonzero(seg > SILENT_RMS)
@@ -572,6 +592,100 @@ class X:
             time.sleep(0.02)
         check(png, f"no screenshot of window {wid}")
         return Image.open(io.BytesIO(png)).convert("RGB"), (t0 + t1) / 2
+
+
+class Sway:
+    """A private sway with its headless backend, the Wayland counterpart of
+    start_display and X: the programs started from now on are its native clients.
+    Headless sway has no input device, and a client binds a keyboard or pointer only
+    while one is on the seat, so a keyboard (wtype) and a pointer (a VNC session on
+    wayvnc) are held for the whole session; clicks go through the seat's cursor."""
+
+    def __init__(self, session, width=1024, height=768):
+        self.s = session
+        config = os.path.join(session.work, "sway.conf")
+        with open(config, "w") as f:
+            f.write(f"xwayland disable\noutput HEADLESS-1 resolution {width}x{height} position 0 0\n")
+        session.env.update(QT_QPA_PLATFORM="wayland", XDG_SESSION_TYPE="wayland")
+        env = dict(session.env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
+                   WLR_LIBINPUT_NO_DEVICES="1")
+        session.spawn("sway", ["sway", "--config", config], env=env)
+        rt = session.runtime
+        sockets = lambda suffix: [f for f in os.listdir(rt) if f.endswith(suffix)]
+        wait_for(lambda: [f for f in os.listdir(rt) if re.fullmatch(r"wayland-\d+", f)] and
+                 sockets(".sock"), 30, 0.05, "sway's sockets")
+        display = [f for f in os.listdir(rt) if re.fullmatch(r"wayland-\d+", f)][0]
+        session.env.update(WAYLAND_DISPLAY=display, SWAYSOCK=os.path.join(rt, sockets(".sock")[0]))
+        session.spawn("wtype-held", ["wtype", "-s", "900000"])
+        vnc = os.path.join(session.work, "vnc")
+        session.spawn("wayvnc", ["wayvnc", "-u", vnc])
+        wait_for(lambda: os.path.exists(vnc), 10, 0.05, "wayvnc's socket")
+        session.spawn("vncdo", ["vncdo", "-s", vnc, "pause", "900"])
+        wait_for(lambda: {"keyboard", "pointer"} <= self.devices(), 10, 0.05, "a held keyboard and pointer")
+
+    def msg(self, *args):
+        return json.loads(self.s.run(["swaymsg", "-r", *args]))
+
+    def devices(self):
+        return {d["type"] for d in self.msg("-t", "get_inputs")}
+
+    def windows(self, title=".", visible=True):
+        """The compositor's nodes of the player's windows whose title matches (visible
+        ones: on the workspace shown)."""
+        def walk(n):
+            yield n
+            for c in n.get("nodes", []) + n.get("floating_nodes", []):
+                yield from walk(c)
+        return [n for n in walk(self.msg("-t", "get_tree")) if n.get("app_id") == "zampoplay"
+                and (n.get("visible") or not visible) and re.search(title, n.get("name") or "")]
+
+    def wait_window(self, title, timeout=60):
+        return wait_for(lambda: (self.windows(title) or [None])[0], timeout, 0.05,
+                        f"a window titled {title!r}")
+
+    def window(self, con):
+        """The node of that window now, or None once it is gone."""
+        return next((n for n in self.windows(visible=False) if n["id"] == con["id"]), None)
+
+    def title(self, con):
+        return (self.window(con) or {}).get("name")
+
+    def client(self, con):
+        """(x, y, width, height) of the window's own surface on the output."""
+        n, r = self.window(con), self.window(con)["window_rect"]
+        return (n["rect"]["x"] + r["x"], n["rect"]["y"] + r["y"], r["width"], r["height"])
+
+    def click_control(self, con, left, top, width, height):
+        x, y, _, _ = self.client(con)
+        x, y = x + (left + width // 2) // TWIPS, y + (top + height // 2) // TWIPS
+        for cmd in (f"cursor set {x} {y}", "cursor press button1", "cursor release button1"):
+            self.msg("seat", "-", *cmd.split())
+
+    def type(self, text):
+        self.s.run(["wtype", "-d", "8", text])
+
+    def key(self, key):
+        self.s.run(["wtype", "-k", key])
+
+    def urgent(self, con):
+        return (self.window(con) or {}).get("urgent")
+
+    def close(self, con):
+        self.msg(f"[con_id={con['id']}]", "kill")
+
+    def shot(self, con, frame=False):
+        """A picture of the window's surface, or with frame=True of the compositor's
+        frame around it."""
+        from PIL import Image
+        import io
+        self.msg("seat", "-", "cursor", "set", "0", "0")  # the pointer off the window
+        r = self.window(con)["rect"]
+        x, y, w, h = self.client(con)
+        if frame:  # the title bar stands above the rectangle of a floating window
+            top = self.window(con)["deco_rect"]["height"]
+            x, y, w, h = r["x"], r["y"] - top, r["width"], r["height"] + top
+        png = self.s.run(["grim", "-g", f"{x},{y} {w}x{h}", "-"])
+        return Image.open(io.BytesIO(png)).convert("RGB")
 
 
 class TitleWatch:
