@@ -49,6 +49,12 @@ else
     dbus-daemon dbus-bin playerctl at-spi2-core python3-pyatspi gir1.2-atspi-2.0 \
     xdg-desktop-portal xdg-desktop-portal-gtk
   need "the Debian package" dpkg-dev file lintian appstream desktop-file-utils
+  # Debian 13 and later: the player as a native Wayland client, and its test under a
+  # private headless sway (Debian 12 has no vncdotool, which holds its pointer).
+  if [ "$(. /etc/os-release && echo "${VERSION_ID:-99}")" -ge 13 ] 2>/dev/null; then
+    need "the player on Wayland" qt6-wayland
+    need "the Wayland test" sway wtype grim wayvnc vncdotool
+  fi
   if [ "${1:-}" = dev ]; then
     # libclang-rt-dev follows the release's default clang (14 on Debian 12, 19 on 13).
     need "the fuzz targets" clang libclang-rt-dev

@@ -104,9 +104,10 @@ def contents(deb, build, work):
     check(want <= files, f"not in the package: {sorted(want - files)}")
     # Folders are offered to the player, never made its own by default.
     check(not [f for f in files if f.endswith("mimeapps.list")], "a mimeapps.list")
-    # Every dependency, as the package declares it, is one this release offers.
+    # Every dependency and recommendation, as the package declares it, is one this
+    # release offers.
     print("Depends: " + out("dpkg-deb", "-f", deb, "Depends").strip())
-    for group in declared(deb, "Depends"):
+    for group in declared(deb, "Depends") + declared(deb, "Recommends"):
         check(any("Candidate: (none)" not in out("apt-cache", "policy", p) and
                   "Candidate:" in out("apt-cache", "policy", p) for p in group),
               f"no apt source offers {' | '.join(group)}")
