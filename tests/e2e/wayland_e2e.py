@@ -10,7 +10,6 @@ sink's recording.
 """
 import argparse
 import os
-import shutil
 import sys
 import time
 
@@ -29,8 +28,10 @@ QT_KEYMAP = b"qt.qpa.wayland: unknown keymap format"
 
 
 def run(args):
-    if shutil.which("sway") is None:
-        print("SKIP: not installed: sway (scripts/install-deps.sh installs it on Debian 13)")
+    # Debian 12 has no vncdotool, and its sway refuses to run as root.
+    missing = e2e.missing_tools(["sway", "vncdo"])
+    if missing:
+        print(f"SKIP: not installed: {', '.join(missing)} (Debian 13 and later have them)")
         return e2e.SKIP
     skip = e2e.check_tools(["swaymsg", "wtype", "grim", "wayvnc", "vncdo", "dbus-daemon",
                             "playerctl", "/usr/libexec/at-spi-bus-launcher"])
