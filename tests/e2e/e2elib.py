@@ -605,29 +605,26 @@ class Sway:
         self.s = session
         config = os.path.join(session.work, "sway.conf")
         with open(config, "w") as f:
-            f.write(f"xwayland disable\noutput HEADLESS-1 resolution {width}x{height} position 0 0\n")
+            f.write(f"xwayland disable\noutput HEADLESS-1 resolution {width}x{height}\n")
         session.env.update(QT_QPA_PLATFORM="wayland", XDG_SESSION_TYPE="wayland")
         env = dict(session.env, WLR_BACKENDS="headless", WLR_RENDERER="pixman",
                    WLR_LIBINPUT_NO_DEVICES="1")
         session.spawn("sway", ["sway", "--config", config], env=env)
         rt = session.runtime
-        sockets = lambda suffix: [f for f in os.listdir(rt) if f.endswith(suffix)]
-        wait_for(lambda: [f for f in os.listdir(rt) if re.fullmatch(r"wayland-\d+", f)] and
-                 sockets(".sock"), 30, 0.05, "sway's sockets")
-        display = [f for f in os.listdir(rt) if re.fullmatch(r"wayland-\d+", f)][0]
-        session.env.update(WAYLAND_DISPLAY=display, SWAYSOCK=os.path.join(rt, sockets(".sock")[0]))
+        found = lambda name: [f for f in os.listdir(rt) if re.fullmatch(name, f)]
+        wait_for(lambda: found(r"wayland-\d+") and found(r"sway-ipc\..*\.sock"), 30, 0.05, "sway")
+        session.env.update(WAYLAND_DISPLAY=found(r"wayland-\d+")[0],
+                           SWAYSOCK=os.path.join(rt, found(r"sway-ipc\..*\.sock")[0]))
         session.spawn("wtype-held", ["wtype", "-s", "900000"])
         vnc = os.path.join(session.work, "vnc")
         session.spawn("wayvnc", ["wayvnc", "-u", vnc])
         wait_for(lambda: os.path.exists(vnc), 10, 0.05, "wayvnc's socket")
         session.spawn("vncdo", ["vncdo", "-s", vnc, "pause", "900"])
-        wait_for(lambda: {"keyboard", "pointer"} <= self.devices(), 10, 0.05, "a held keyboard and pointer")
+        wait_for(lambda: {"keyboard", "pointer"} <= {d["type"] for d in self.msg(
+            "-t", "get_inputs")}, 10, 0.05, "a held keyboard and pointer")
 
     def msg(self, *args):
         return json.loads(self.s.run(["swaymsg", "-r", *args]))
-
-    def devices(self):
-        return {d["type"] for d in self.msg("-t", "get_inputs")}
 
     def windows(self, title=".", visible=True):
         """The compositor's nodes of the player's windows whose title matches (visible
@@ -647,8 +644,9 @@ class Sway:
         """The node of that window now, or None once it is gone."""
         return next((n for n in self.windows(visible=False) if n["id"] == con["id"]), None)
 
-    def title(self, con):
-        return (self.window(con) or {}).get("name")
+    def get(self, con, key):
+        """What the compositor says of that window now (name: its title), if it is there."""
+        return (self.window(con) or {}).get(key)
 
     def client(self, con):
         """(x, y, width, height) of the window's own surface on the output."""
@@ -666,9 +664,6 @@ class Sway:
 
     def key(self, key):
         self.s.run(["wtype", "-k", key])
-
-    def urgent(self, con):
-        return (self.window(con) or {}).get("urgent")
 
     def close(self, con):
         self.msg(f"[con_id={con['id']}]", "kill")

@@ -33,8 +33,8 @@ def run(args):
     if missing:
         print(f"SKIP: not installed: {', '.join(missing)} (Debian 13 and later have them)")
         return e2e.SKIP
-    skip = e2e.check_tools(["swaymsg", "wtype", "grim", "wayvnc", "vncdo", "dbus-daemon",
-                            "playerctl", "/usr/libexec/at-spi-bus-launcher"])
+    skip = e2e.check_tools(["swaymsg", "wtype", "grim", "wayvnc", "dbus-daemon", "playerctl",
+                            "/usr/libexec/at-spi-bus-launcher"])
     if skip:
         return skip
     zampoplay = os.path.join(os.path.abspath(args.dist), "zampoplay")
@@ -87,7 +87,7 @@ def run(args):
                              f"a song on {what}")
                 title = said.values("xesam:title")[-1]
                 check(want in (None, title), f"{what} started {title}, not {want}")
-                e2e.wait_for(lambda: w.title(win) == title, BOUND_S, 0.02, f"{title} as title")
+                e2e.wait_for(lambda: w.get(win, "name") == title, BOUND_S, 0.02, title)
                 events.append((t, what, title))
             time.sleep(HOLD_S)
             return events[-1][2]
@@ -110,7 +110,7 @@ def run(args):
         # without one is refused by the compositor, and nothing is said.
         w.msg("workspace", "2")
         started("a second start", lambda: w.msg(f"exec {zampoplay} {other}"), HANDED[0])
-        e2e.wait_for(lambda: w.urgent(win), BOUND_S, 0.05, "the player asking for the focus")
+        e2e.wait_for(lambda: w.get(win, "urgent"), BOUND_S, 0.05, "the player asking for focus")
         check(len(w.windows(visible=False)) == 1, "more than one window")
         w.msg("workspace", "1")
         call(s, "Raise", "org.mpris.MediaPlayer2")
