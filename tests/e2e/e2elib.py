@@ -595,11 +595,9 @@ class X:
 
 
 class Sway:
-    """A private sway with its headless backend, the Wayland counterpart of
-    start_display and X: the programs started from now on are its native clients.
-    Headless sway has no input device, and a client binds a keyboard or pointer only
-    while one is on the seat, so a keyboard (wtype) and a pointer (a VNC session on
-    wayvnc) are held for the whole session; clicks go through the seat's cursor."""
+    """A private headless sway, whose native clients the programs started from now on
+    are. A client binds a keyboard or pointer only while the seat has one: a keyboard
+    (wtype) and a pointer (a VNC session) are held throughout; clicks are the seat's."""
 
     def __init__(self, session, width=1024, height=768):
         self.s = session
@@ -627,8 +625,7 @@ class Sway:
         return json.loads(self.s.run(["swaymsg", "-r", *args]))
 
     def windows(self, title=".", visible=True):
-        """The compositor's nodes of the player's windows whose title matches (visible
-        ones: on the workspace shown)."""
+        """sway's nodes of the player's windows (visible: on the workspace shown)."""
         def walk(n):
             yield n
             for c in n.get("nodes", []) + n.get("floating_nodes", []):
@@ -669,8 +666,7 @@ class Sway:
         self.msg(f"[con_id={con['id']}]", "kill")
 
     def shot(self, con, frame=False):
-        """A picture of the window's surface, or with frame=True of the compositor's
-        frame around it."""
+        """A picture of the window's surface, or of sway's frame around it."""
         from PIL import Image
         import io
         self.msg("seat", "-", "cursor", "set", "0", "0")  # the pointer off the window
