@@ -161,8 +161,10 @@ bool Passing(const QDBusMessage& reply) {
 }
 
 // The launcher's leave to take the focus (Wayland's XDG activation token), handed on
-// with the folder, so the player may come to the front. An older player does not know
-// the call, and the compositor may still refuse: either way nothing else changes.
+// with the folder, so the player may come to the front. It goes first: the player puts
+// it in its environment, which is safest before the folder's song starts the threads
+// that read it. An older player does not know the call, and the compositor may still
+// refuse: either way nothing else changes.
 void HandActivation(QDBusConnection& bus, const QString& service, const QString& path) {
     const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
     if (token.isEmpty()) return;
@@ -202,13 +204,12 @@ bool HandToRunningProgram(const String& Name, const String& Folder) {
             const QStringList mimeTypes =
                 types.arguments().value(0).value<QDBusVariant>().variant().toStringList();
             if (!mimeTypes.contains(QLatin1String("inode/directory"))) return false;
+            HandActivation(bus, service, path);
             const QDBusMessage reply = AskOwner(bus, open, deadline);
-            if (reply.type() == QDBusMessage::ReplyMessage) {
-                HandActivation(bus, service, path);
+            // Taken, or refused as no folder of this machine: this start has nothing to do.
+            if (reply.type() == QDBusMessage::ReplyMessage ||
+                OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"}))
                 return true;
-            }
-            // Refused as no folder of this machine: this start has nothing to do.
-            if (OneOf(reply, {"org.freedesktop.DBus.Error.InvalidArgs"})) return true;
             if (!Passing(reply)) break;
         } else if (!Passing(types)) {
             return false;
