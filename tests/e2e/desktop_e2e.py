@@ -5,7 +5,6 @@ AT-SPI by pyatspi. (The player's own test runs it with no bus.)
 
   desktop_e2e.py --dist BUILD/dist --work DIR    (exit 0 passed, 1 failed, 77 skipped)
 """
-import argparse
 import json
 import os
 import re
@@ -470,12 +469,5 @@ def portal_chooser(zampoplay, work):
         check(not f.read().strip(), "zampoplay printed something")
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--dist", required=True)
-    ap.add_argument("--work", required=True)
-    return run(ap.parse_args())
-
-
 if __name__ == "__main__":
-    e2e.main_guard(main)
+    e2e.main_guard(lambda: run(e2e.arguments()))

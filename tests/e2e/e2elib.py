@@ -825,6 +825,18 @@ def format_time(ms):
     return f"{m:02d}:{s:02d}" if s >= 0 else f"{m:02d}:-{-s:02d}"
 
 
+def arguments(screenshot=False):
+    """A test's command line: the programs' folder, its work folder, and where to write
+    its picture of the window."""
+    import argparse
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--dist", required=True)
+    ap.add_argument("--work", required=True)
+    if screenshot:
+        ap.add_argument("--screenshot", help="where to write the window's picture")
+    return ap.parse_args()
+
+
 def main_guard(fn):
     """Runs a test's main: prints a failed check plainly and exits 1."""
     try:

@@ -12,7 +12,6 @@ that the installer then ends.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb installed).
 """
-import argparse
 import filecmp
 import os
 import shutil
@@ -197,12 +196,5 @@ def run(args):
     return 0
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--dist", required=True)
-    ap.add_argument("--work", required=True)
-    return run(ap.parse_args())
-
-
 if __name__ == "__main__":
-    e2e.main_guard(main)
+    e2e.main_guard(lambda: run(e2e.arguments()))

@@ -17,7 +17,6 @@ bus, as on a desktop without one: the player must play as always and say nothing
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb or PulseAudio installed).
 """
-import argparse
 import os
 import sys
 import time
@@ -352,13 +351,5 @@ def analyse(rec, watch, tones, lengths, order, presses, shots, lcd, readings,
     return 0
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--dist", required=True)
-    ap.add_argument("--work", required=True)
-    ap.add_argument("--screenshot", help="where to write the window's picture")
-    return run(ap.parse_args())
-
-
 if __name__ == "__main__":
-    e2e.main_guard(main)
+    e2e.main_guard(lambda: run(e2e.arguments(screenshot=True)))

@@ -5,7 +5,6 @@ held pointer and keyboard, seen through sway's tree and grim, heard in the recor
 
   wayland_e2e.py --dist BUILD/dist --work DIR [--screenshot FILE]   (77: skipped)
 """
-import argparse
 import os
 import sys
 import time
@@ -122,13 +121,5 @@ def run(args):
     return 0
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--dist", required=True)
-    ap.add_argument("--work", required=True)
-    ap.add_argument("--screenshot", help="where to write the window's picture")
-    return run(ap.parse_args())
-
-
 if __name__ == "__main__":
-    e2e.main_guard(main)
+    e2e.main_guard(lambda: run(e2e.arguments(screenshot=True)))
