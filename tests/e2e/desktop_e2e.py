@@ -63,11 +63,12 @@ def call(s, member, interface=PLAYER, name="zampoplay", *args):
 
 
 class Announcements:
-    """What the player announces (PropertiesChanged), through dbus-monitor."""
+    """What the player announces (PropertiesChanged), or the signals of another match
+    rule, through dbus-monitor."""
 
-    def __init__(self, s):
+    def __init__(self, s, rule=f"type='signal',sender='org.mpris.MediaPlayer2.zampoplay',"
+                 f"path='{PATH}'"):
         self.text = ""
-        rule = f"type='signal',sender='org.mpris.MediaPlayer2.zampoplay',path='{PATH}'"
         self.proc = s.spawn("dbus-monitor", ["dbus-monitor", "--session", rule],
                             stdout=subprocess.PIPE)
         threading.Thread(target=lambda: [self.add(line) for line in self.proc.stdout],
@@ -396,6 +397,7 @@ def portal_chooser(zampoplay, work):
         s.start_audio()
         s.start_bus()
         portal, gtk = s.start_portal()
+        answers = Announcements(s, "type='signal',interface='org.freedesktop.portal.Request'")
         x = e2e.X(s)
         player = s.spawn("zampoplay", [zampoplay], cwd=work)
         wid = x.wait_window(r"^Zampolo 1\.0 - ")
@@ -441,7 +443,10 @@ def portal_chooser(zampoplay, work):
         check(playerctl(s, "status") == "Stopped", "a song started under the chooser")
 
         # A portal that does not answer: ours opens after the bound, and the portal's
-        # chooser, made once it wakes, is closed again (before it makes the next).
+        # chooser, made once it wakes, is closed again (before it makes the next). It
+        # stops once it has answered for the three choosers closed so far.
+        e2e.wait_for(lambda: answers.text.count("member=Response") >= 3, BOUND_S, 0.02,
+                     "the portal's answers")
         portal.send_signal(signal.SIGSTOP)
         x.click_control(wid, *FOLDER)
         dlg = x.chooser("zampoplay")
