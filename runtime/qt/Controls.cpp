@@ -442,6 +442,8 @@ PictureBox::PictureBox(Form* form, const Look& look)
     const QSize inside = w.Inside().size().expandedTo(QSize(0, 0));
     w.image = QImage(inside, QImage::Format_RGB32);
     w.image.fill(w.back);
+    // Its border and image cover every pixel: the form under it is not painted first.
+    w.setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void PictureBox::Cls() {
