@@ -191,7 +191,7 @@ void frmPlayer::Command1_Click() {
         STEP(QuerySongTime(SongLengthMs, UnitMs));
         STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
         STEP(ProgressX = 0);
-        STEP(LCD.Caption = FormatTime(SongLengthMs));
+        STEP(ShowCountdown(SongLengthMs));
         const bool Started = STEP(StartPlayback());
         STEP(IsPlaying = true);
         // No thread for the song: the list stops instead of showing a song that never plays.
@@ -214,7 +214,7 @@ void frmPlayer::Command1_Click() {
 void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
     (void)lParam;
     if (Message == MP3_MSG_PROGRESS) {
-        STEP(LCD.Caption = FormatTime(SongLengthMs - UnitMs * Double(wParam)));
+        STEP(ShowCountdown(SongLengthMs - UnitMs * Double(wParam)));
         STEP(DrawProgress());
     } else if (Message == MP3_MSG_ENDED) {
         // The end of an older song, while the song started after it plays, starts nothing.
@@ -229,7 +229,7 @@ void frmPlayer::MessageReceived(Long Message, Long wParam, Long lParam) {
             STEP(QuerySongTime(SongLengthMs, UnitMs));
             STEP(ProgressSteps = Divide(Divide(SongLengthMs, UnitMs), MP3_PROGRESS_FRAMES));
             STEP(ProgressX = 0);
-            STEP(LCD.Caption = FormatTime(SongLengthMs));
+            STEP(ShowCountdown(SongLengthMs));
             const bool Started = STEP(StartPlayback());
             STEP(IsPlaying = true);
             STEP(PlayPosition = PlayPosition + Integer(1));
@@ -276,12 +276,21 @@ void frmPlayer::ListStopped() {
     Command7.Enabled = false;
 }
 
+// The countdown shows whole seconds, cut toward zero as FormatTime cuts them: the
+// progress messages within one second change nothing and format nothing.
+void frmPlayer::ShowCountdown(Double Milliseconds) {
+    const Double Seconds = Fix(Milliseconds / 1000);
+    if (Seconds == CountdownSeconds) return;
+    LCD.Caption = FormatTime(Milliseconds);
+    CountdownSeconds = Seconds;
+}
+
 void frmPlayer::DrawProgress() {
     ProgressBar.AutoRedraw = true;
     const Integer StepWidth = Single(Divide(ProgressBar.ScaleWidth, ProgressSteps));
+    const Single Height = ProgressBar.ScaleHeight;
     Integer i;
     for (i = 1; i <= StepWidth; i += 1) {
-        const Single Height = ProgressBar.ScaleHeight;
         const Integer x = ProgressX + i;
         ProgressBar.Line(x, 0, x, Height);
     }

@@ -8,6 +8,7 @@
 #include "runtime/Forms.h"
 #include "runtime/Values.h"
 
+#include <limits>
 #include <memory>
 
 namespace zampoplay {
@@ -136,6 +137,10 @@ public:
     Integer ProgressX = 0;                  // how far the bar is drawn, in its scale
     Boolean IsPlaying = false;              // a playlist runs
 
+private:
+    // The whole seconds the countdown shows; NaN until it shows a song's.
+    Double CountdownSeconds = std::numeric_limits<double>::quiet_NaN();
+
 protected:
     void Form_Load() override;
     void Form_QueryUnload(Integer& Cancel, Integer UnloadMode) override;
@@ -151,6 +156,7 @@ private:
     void Command7_Click();
     void Command8_Click();
     void ListStopped();
+    void ShowCountdown(Double Milliseconds);
     void DrawProgress();
     String BrowseForFolder(HWND hwndOwner, const String& Title);
 };

@@ -114,16 +114,8 @@ public:
             painter.setPen(QPen(QColor(rgb), 0));
             painter.drawLine(line);
         }
-        // One repaint for all the lines of one handler.
-        if (dirty_.isEmpty())
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    update(dirty_.translated(Inside().topLeft()));
-                    dirty_ = {};
-                },
-                Qt::QueuedConnection);
-        dirty_ |= changed;
+        // Qt repaints once for all the lines of one handler, after it.
+        update(changed.translated(Inside().topLeft()));
     }
 
 protected:
@@ -150,7 +142,6 @@ private:
         QRgb rgb;
     };
     std::optional<Drawn> last_; // the latest drawing, while nothing else has drawn since
-    QRect dirty_;               // drawn since the last repaint was asked for
     Single twips_[4] = {0, 0, 0, 0};
     int pixel_[4] = {0, 0, 0, 0};
 };
@@ -442,6 +433,8 @@ PictureBox::PictureBox(Form* form, const Look& look)
     const QSize inside = w.Inside().size().expandedTo(QSize(0, 0));
     w.image = QImage(inside, QImage::Format_RGB32);
     w.image.fill(w.back);
+    // Its border and image cover every pixel: the form under it is not painted first.
+    w.setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void PictureBox::Cls() {
