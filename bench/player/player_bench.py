@@ -388,6 +388,8 @@ class Bench:
             for play in ((ours, theirs) if r % 2 == 0 else (theirs, ours)):
                 play()
             z, m = figures["zampoplay"][-1], figures["mpg123"][-1]
+            # A player that ended at once (another run on the same sink?) gives no ratio.
+            check(z["cpu"] > 0 and m["cpu"] > 0, f"round {r + 1}: a player used no CPU")
             print(f"  round {r + 1}: {z['cpu']:.3f} vs {m['cpu']:.3f} s a minute, "
                   f"{z['cpu'] / m['cpu']:.2f}x; others busy {z['others']:.2f} and "
                   f"{m['others']:.2f} cores", file=sys.stderr)
