@@ -75,8 +75,9 @@ def rss_mb(pid):
 def thread_kind(pid, tid, comm):
     if tid == pid:
         return "window" if comm.startswith("zampo") else "main"
-    return {"zampolo-thread": "playback", "zampolo-out": "device",
-            "threaded-ml": "sound client"}.get(comm, "other")
+    return {"zampolo-thread": "playback", "zampolo-out": "device", "threaded-ml": "sound client",
+            # Wine's PulseAudio driver, cut to 15 characters as the kernel keeps names
+            "winepulse_mainl": "winepulse", "winepulse_timer": "winepulse"}.get(comm, "other")
 
 
 class ThreadWatch:

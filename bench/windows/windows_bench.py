@@ -30,14 +30,13 @@ import windows_e2e as we  # noqa: E402
 
 
 def measure(pid, seconds):
-    """CPU seconds per minute over `seconds` of playback that began a moment ago, the
-    peak memory (MB) of the process, and how many cores other programs kept busy."""
+    """The player's figures (player_bench's: CPU a minute in all and by kind of thread,
+    other programs' load) over `seconds` of playback that began a moment ago, and its
+    peak memory (MB)."""
     time.sleep(2)  # past the start: the playing alone
-    c0, m0, t0 = pb.cpu_s(pid), pb.busy_cores_s(), time.monotonic()
-    time.sleep(seconds)
-    cpu, dt = pb.cpu_s(pid) - c0, time.monotonic() - t0
-    others = max(0.0, (pb.busy_cores_s() - m0 - cpu) / dt)
-    return cpu * 60 / dt, pb.peak_rss_mb(pid), others
+    figures = pb.measure_playing(pid, seconds)
+    figures["peak"] = pb.peak_rss_mb(pid)
+    return figures
 
 
 def run(args):
@@ -76,22 +75,30 @@ def run(args):
                 play()
         s.run(["wineserver", "-k"], check_rc=False)
     ours, theirs = figures["zampoplay.exe"], figures["mpg123.exe"]
-    ratios = [z[0] / m[0] for z, m in zip(ours, theirs)]
+    ratios = [z["cpu"] / m["cpu"] for z, m in zip(ours, theirs)]
     print(f"64-bit Wine, one song, {args.rounds} rounds of {args.seconds:.0f} s, order swapped "
           "every round")
     print(f"  {'round':<7}{'zampoplay.exe':>14}{'mpg123.exe':>12}{'ratio':>8}{'others':>9}"
           "   (CPU s per minute; others: other programs' load, cores)")
     for r, (z, m) in enumerate(zip(ours, theirs)):
-        print(f"  {r + 1:<7}{z[0]:>14.3f}{m[0]:>12.3f}{z[0] / m[0]:>7.2f}x{(z[2] + m[2]) / 2:>9.2f}")
+        print(f"  {r + 1:<7}{z['cpu']:>14.3f}{m['cpu']:>12.3f}{z['cpu'] / m['cpu']:>7.2f}x"
+              f"{(z['others'] + m['others']) / 2:>9.2f}")
     med = statistics.median(ratios)
     wide = (max(ratios) - min(ratios)) > 0.2 * med
     print(f"  CPU ratio median {med:.2f}x, spread {min(ratios):.2f}-{max(ratios):.2f}x: " +
           ("TOO WIDE TO JUDGE: the rounds disagree by more than a fifth of the median "
            "(another program took a core?); run again on a quieter machine" if wide
            else "narrow enough to judge"))
-    z_mem, m_mem = max(z[1] for z in ours), max(m[1] for m in theirs)
-    print(f"  CPU s per minute, medians: zampoplay.exe {statistics.median(z[0] for z in ours):.3f}, "
-          f"mpg123.exe {statistics.median(m[0] for m in theirs):.3f}")
+    z_mem, m_mem = max(z["peak"] for z in ours), max(m["peak"] for m in theirs)
+    print("  CPU s per minute by thread, medians (wake-ups a second); window and main are "
+          "the first thread, other holds decoding, device and waveOut's threads:")
+    for name, figs in figures.items():
+        kinds = sorted({k[4:] for f in figs for k in f if k.startswith("cpu ")})
+        cost = {k: statistics.median(f.get("cpu " + k, 0.0) for f in figs) for k in kinds}
+        print(f"    {name}: total {statistics.median(f['cpu'] for f in figs):.3f}; " +
+              ", ".join(f"{k} {cost[k]:.3f} "
+                        f"({statistics.median(f.get('wakes ' + k, 0.0) for f in figs):.0f})"
+                        for k in sorted(kinds, key=lambda k: -cost[k]) if cost[k] >= 0.0005))
     print(f"  peak memory MB, worst round: zampoplay.exe {z_mem:.1f}, mpg123.exe {m_mem:.1f}, "
           f"{z_mem / m_mem:.2f}x")
     return 0

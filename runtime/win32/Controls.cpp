@@ -33,6 +33,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             const RECT& r = paint.rcPaint;
             BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, n->memory, r.left, r.top,
                    SRCCOPY);
+            SetRectEmpty(&n->unpainted);
         }
         EndPaint(hwnd, &paint);
         return 0;
@@ -80,6 +81,7 @@ void MakeImage(Native& n) {
     n.memory = memory;
     n.bitmap = bitmap;
     n.previousBitmap = previous;
+    SetRectEmpty(&n.unpainted); // a new window, or a resized one: invalidate afresh
 }
 
 HWND FormWindowOf(const Native& n) {
@@ -648,6 +650,7 @@ void PictureBox::Cls() {
     RECT all{0, 0, n.size.cx, n.size.cy};
     FillRect(n.memory, &all, n.brush);
     InvalidateRect(n.hwnd, nullptr, FALSE);
+    n.unpainted = all;
 }
 
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
@@ -676,6 +679,12 @@ void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
         DeleteObject(pen);
     }
     // Windows paints once the handler is done, all lines at once.
-    InvalidateRect(n.hwnd, &changed, FALSE);
+    RECT both;
+    UnionRect(&both, &n.unpainted, &changed);
+    if (!EqualRect(&both, &n.unpainted)) {
+        // The bounding box: the paint copies no less, and no line inside is then missed.
+        InvalidateRect(n.hwnd, &both, FALSE);
+        n.unpainted = both;
+    }
 }
 } // namespace runtime

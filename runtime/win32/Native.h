@@ -54,6 +54,9 @@ struct Native {
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;
     SIZE size = {0, 0};
+    // What is invalidated and not yet painted: lines inside it need no new invalidation,
+    // which under Wine is a round trip to the server per line.
+    RECT unpainted = {0, 0, 0, 0};
 
     void SetBack(Long colour);
     void SetFore(Long colour);
