@@ -33,7 +33,6 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             const RECT& r = paint.rcPaint;
             BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, n->memory, r.left, r.top,
                    SRCCOPY);
-            SetRectEmpty(&n->unpainted);
         }
         EndPaint(hwnd, &paint);
         return 0;
@@ -81,7 +80,29 @@ void MakeImage(Native& n) {
     n.memory = memory;
     n.bitmap = bitmap;
     n.previousBitmap = previous;
-    SetRectEmpty(&n.unpainted); // a new window, or a resized one: invalidate afresh
+    // A new window, or a resized one, paints whole.
+    SetRectEmpty(&n.undrawn);
+    n.lastColor = CLR_INVALID;
+}
+
+// The picture boxes that have drawn something not yet on the screen.
+std::vector<Native*>& Undrawn() {
+    static std::vector<Native*> natives;
+    return natives;
+}
+
+// Copies what the box has drawn to its window at once. Under Wine a paint through
+// WM_PAINT costs six round trips to the server (invalidation, update region, caret);
+// a window DC one.
+void ShowDrawn(Native& n) {
+    const RECT r = std::exchange(n.undrawn, RECT{});
+    // No window: nothing to show, and a null window's DC is the whole screen's.
+    if (IsRectEmpty(&r) || !n.hwnd) return;
+    if (HDC dc = GetDC(n.hwnd)) {
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, n.memory, r.left, r.top,
+               SRCCOPY);
+        ReleaseDC(n.hwnd, dc);
+    }
 }
 
 HWND FormWindowOf(const Native& n) {
@@ -210,6 +231,7 @@ void DrawDisabledPicture(HDC dc, const Native& n, int x, int y, SIZE size) {
 } // namespace
 
 Native::~Native() {
+    std::erase(Undrawn(), this);
     if (hwnd && IsWindow(hwnd)) DestroyWindow(hwnd);
     if (font) DeleteObject(font);
     if (brush) DeleteObject(brush);
@@ -625,7 +647,11 @@ String FileListBox::List(Long index) const {
 
 PictureBox::PictureBox(Form* form, const Look& look)
     : Control(form, look, Make(Kind::Picture, look)),
-      AutoRedraw([this] { return autoRedraw_; }, [this](const bool& v) { autoRedraw_ = v; }),
+      AutoRedraw([this] { return autoRedraw_; },
+                 [this](const bool& v) {
+                     autoRedraw_ = v;
+                     if (!v) detail::ShowDrawn(*native_);
+                 }),
       ForeColor([this] { return foreColor_; },
                 [this](const Long& v) {
                     foreColor_ = v;
@@ -650,7 +676,8 @@ void PictureBox::Cls() {
     RECT all{0, 0, n.size.cx, n.size.cy};
     FillRect(n.memory, &all, n.brush);
     InvalidateRect(n.hwnd, nullptr, FALSE);
-    n.unpainted = all;
+    SetRectEmpty(&n.undrawn);
+    n.lastColor = CLR_INVALID;
 }
 
 void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
@@ -662,6 +689,13 @@ void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
     };
     const int px1 = pixel(x1), py1 = pixel(y1), px2 = pixel(x2), py2 = pixel(y2);
     const COLORREF rgb = color == kDefaultColor ? n.fore : detail::ToColorRef(color, color);
+    // A bar drawn a twip at a time draws each pixel column many times over.
+    if (rgb == n.lastColor && n.lastFrom.x == px1 && n.lastFrom.y == py1 && n.lastTo.x == px2 &&
+        n.lastTo.y == py2)
+        return;
+    n.lastFrom = {px1, py1};
+    n.lastTo = {px2, py2};
+    n.lastColor = rgb;
     // Both ends are drawn.
     RECT changed{std::min(px1, px2), std::min(py1, py2), std::max(px1, px2) + 1,
                  std::max(py1, py2) + 1};
@@ -678,13 +712,17 @@ void PictureBox::Line(Single x1, Single y1, Single x2, Single y2, Long color) {
         SelectObject(n.memory, previous);
         DeleteObject(pen);
     }
-    // Windows paints once the handler is done, all lines at once.
-    RECT both;
-    UnionRect(&both, &n.unpainted, &changed);
-    if (!EqualRect(&both, &n.unpainted)) {
-        // The bounding box: the paint copies no less, and no line inside is then missed.
-        InvalidateRect(n.hwnd, &both, FALSE);
-        n.unpainted = both;
+    UnionRect(&n.undrawn, &n.undrawn, &changed);
+    if (!autoRedraw_) {
+        detail::ShowDrawn(n);
+        return;
     }
+    // The image holds it; the screen shows all the lines of a handler at once.
+    auto& undrawn = detail::Undrawn();
+    if (std::find(undrawn.begin(), undrawn.end(), &n) == undrawn.end()) undrawn.push_back(&n);
+}
+
+void detail::ShowDrawnPictures() {
+    for (Native* n : std::exchange(Undrawn(), {})) ShowDrawn(*n);
 }
 } // namespace runtime

@@ -269,6 +269,10 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
                 detail::LabelColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
             return reinterpret_cast<LRESULT>(brush);
         break;
+    case WM_ENTERIDLE:
+        // A box's or chooser's own loop is about to wait.
+        detail::ShowDrawnPictures();
+        break;
     case DM_GETDEFID:
         // No default button: Enter clicks nothing.
         return MAKELONG(0, DC_HASDEFID);

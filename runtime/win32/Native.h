@@ -54,9 +54,13 @@ struct Native {
     HBITMAP bitmap = nullptr;
     HGDIOBJ previousBitmap = nullptr;
     SIZE size = {0, 0};
-    // What is invalidated and not yet painted: lines inside it need no new invalidation,
-    // which under Wine is a round trip to the server per line.
-    RECT unpainted = {0, 0, 0, 0};
+    // What is drawn while AutoRedraw is on and not yet on the screen: the box shows it
+    // once, when AutoRedraw goes off or the thread waits for messages.
+    RECT undrawn = {0, 0, 0, 0};
+    // The latest line, while nothing else has drawn since: a bar drawn a twip at a time
+    // lands on the same pixels many times over.
+    POINT lastFrom = {0, 0}, lastTo = {0, 0};
+    COLORREF lastColor = CLR_INVALID;
 
     void SetBack(Long colour);
     void SetFore(Long colour);
@@ -93,6 +97,9 @@ void FilesDropped(HWND window, HDROP drop);
 void FolderWindowGone(HWND window);
 // A media key (WM_APPCOMMAND's command) for the program's media remote: true when taken.
 bool MediaAppCommand(int command);
+// Shows what picture boxes have drawn and not yet shown: the thread is about to wait
+// for messages.
+void ShowDrawnPictures();
 // The window thread, where forms live (0 before the first form).
 extern DWORD windowThread;
 // A message box is up: media commands wait.

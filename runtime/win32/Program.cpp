@@ -37,7 +37,10 @@ int Main(int&, char**, const String& title,
     int status = 0;
     if (LoadedForms() > 0) {
         MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        for (;;) {
+            // What the handlers drew shows before the thread waits.
+            detail::ShowDrawnPictures();
+            if (GetMessageA(&msg, nullptr, 0, 0) <= 0) break;
             // Tab and the arrows move between the controls of the form.
             HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
             if (top && IsDialogMessageA(top, &msg)) continue;

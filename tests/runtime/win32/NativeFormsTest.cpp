@@ -85,20 +85,25 @@ TEST(NativeForms, WindowClicksKeysNamesAndClose) {
     SendMessageA(w, WM_SYSCOLORCHANGE, 0, 0);
     EXPECT_EQ(f.Command1.Native().back, changed);
     SetSysColors(1, &index, &before);
-    // A line invalidates the bounding box of what waits for a paint, and again after one.
+    // Lines drawn with AutoRedraw on reach the screen when it goes off or the thread
+    // waits, and no sooner.
     HWND bar = f.Bar.Native().hwnd;
-    HRGN waiting = CreateRectRgn(0, 0, 0, 0);
-    const auto waits = [&](int x) {
-        return GetUpdateRgn(bar, waiting, FALSE), PtInRegion(waiting, x, 5);
+    HDC screen = GetDC(bar);
+    const auto shown = [&](int x) { return GetPixel(screen, x, 5) == RGB(0, 0, 192); };
+    const auto line = [&](int x) {
+        f.Bar.Line(x * detail::TwipsPerPixel(), 0, x * detail::TwipsPerPixel(), f.Bar.ScaleHeight);
     };
     UpdateWindow(bar);
-    EXPECT_FALSE(waits(10));
-    for (int x : {10, 100, 50, 50, 10}) {
-        f.Bar.Line(x * detail::TwipsPerPixel(), 0, x * detail::TwipsPerPixel(), f.Bar.ScaleHeight);
-        EXPECT_TRUE(waits(x)) << x;
-        if (x == 50) UpdateWindow(bar);
-    }
-    DeleteObject(waiting);
+    f.Bar.AutoRedraw = true;
+    line(10);
+    EXPECT_FALSE(shown(10));
+    f.Bar.AutoRedraw = false;
+    EXPECT_TRUE(shown(10));
+    f.Bar.AutoRedraw = true;
+    line(70);
+    detail::ShowDrawnPictures();
+    EXPECT_TRUE(shown(70));
+    ReleaseDC(bar, screen);
     f.keep = 1;
     SendMessageA(w, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(w));
