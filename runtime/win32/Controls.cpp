@@ -44,6 +44,9 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 void RegisterPictureClass() {
     static const bool registered = [] {
         WNDCLASSW c{};
+        // Its own DC: the screen is drawn on at every progress step, and under Wine each
+        // new DC costs an X11 drawable set-up.
+        c.style = CS_OWNDC;
         c.lpfnWndProc = &PictureProc;
         c.hInstance = GetModuleHandleW(nullptr);
         c.hCursor = LoadCursor(nullptr, IDC_ARROW);
