@@ -95,8 +95,8 @@ std::vector<Native*>& Undrawn() {
 }
 
 // Copies what the box has drawn to its window at once. Under Wine a paint through
-// WM_PAINT costs six round trips to the server (invalidation, update region, caret);
-// a window DC one.
+// WM_PAINT costs six round trips to the server (invalidation, update regions, caret);
+// a blit through the box's own DC none.
 void ShowDrawn(Native& n) {
     const RECT r = std::exchange(n.undrawn, RECT{});
     // No window: nothing to show, and a null window's DC is the whole screen's.

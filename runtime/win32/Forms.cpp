@@ -270,7 +270,7 @@ LRESULT WINAPI Form::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             return reinterpret_cast<LRESULT>(brush);
         break;
     case WM_ENTERIDLE:
-        // A box's or chooser's own loop is about to wait.
+        // The loop of a dialog this form owns is about to wait.
         detail::ShowDrawnPictures();
         break;
     case DM_GETDEFID:
