@@ -5,7 +5,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -43,6 +47,16 @@ void WhenModalShows(std::function<void(QWidget*)> act, std::chrono::milliseconds
         }
     });
     timer->start();
+}
+
+void ChooseFolder(QWidget* chooser, const std::string& folder) {
+    auto* dialog = qobject_cast<QFileDialog*>(chooser);
+    const QFileInfo info(QString::fromStdString(folder));
+    dialog->setDirectory(info.absolutePath());
+    // Typed, not selectFile: that leaves the name field alone once it has focus,
+    // and when the dialog gets focus is up to the window system.
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(info.fileName());
+    static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the choice
 }
 
 HWND NewWindow(WNDPROC proc) {

@@ -20,6 +20,8 @@ void PumpPending();
 // most the bound.
 void WhenModalShows(std::function<void(QWidget*)> act,
                     std::chrono::milliseconds bound = std::chrono::seconds(10));
+// Chooses folder (a path as Qt writes it) in an open folder chooser and confirms.
+void ChooseFolder(QWidget* chooser, const std::string& folder);
 // A top-level window of the platform whose procedure is proc, for what is sent and
 // posted to it; DeleteWindow destroys it.
 HWND NewWindow(WNDPROC proc);

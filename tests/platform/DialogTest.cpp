@@ -68,12 +68,7 @@ TEST(FolderChooser, ConfirmedFolderComesBackInPlatformForm) {
     const auto dir = std::filesystem::temp_directory_path() /
                      ("zampolo-chooser-" + std::to_string(::getpid())) / "Música";
     std::filesystem::create_directories(dir);
-    testsupport::WhenModalShows([&](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        dialog->setDirectory(QString::fromStdString(dir.parent_path().string()));
-        dialog->selectFile(QString::fromStdString(dir.string()));
-        static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept checks the choice
-    });
+    testsupport::WhenModalShows([&](QWidget* w) { testsupport::ChooseFolder(w, dir.string()); });
     char name[MAX_PATH] = "";
     BROWSEINFOA info{};
     info.pszDisplayName = name;

@@ -4,7 +4,6 @@
 #include "platform/QtBridge.h"
 
 #include <QDialog>
-#include <QFileDialog>
 #include <QImage>
 #include <QWidget>
 
@@ -109,12 +108,8 @@ TEST_F(DisplayTest, CancellingTheChooserChangesNothing) {
 
 TEST_F(DisplayTest, AChoiceEnablesPlayAndASecondReplacesIt) {
     auto choose = [&](const String& folder) {
-        testsupport::WhenModalShows([folder](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            const QString native = QString::fromStdString(platform::ToNativePath(folder));
-            dialog->selectFile(native);
-            static_cast<QDialog*>(dialog)->accept();
-        });
+        testsupport::WhenModalShows(
+            [folder](QWidget* w) { testsupport::ChooseFolder(w, platform::ToNativePath(folder)); });
         Press(form->Command5);
     };
     const String first = Folder("elegida", {"a.mp3"});
