@@ -24,6 +24,8 @@ bool RenameFile(const std::string& from, const std::string& to);
 
 // libout123's drivers to try in turn when the setting names none.
 const char* DefaultDrivers();
+// Seconds of sound the device driver holds (libout123's device buffer); 0 for its own.
+double DeviceBuffer();
 // Names the calling thread (for top and the benchmark).
 void NameThread(const char* name);
 // Calls fn when the process ends through exit, while its other threads still run; the

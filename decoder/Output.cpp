@@ -54,6 +54,8 @@ public:
             handle_ = out123_new();
             if (!handle_) return false;
             out123_param2(handle_, OUT123_ADD_FLAGS, OUT123_QUIET, 0, nullptr);
+            if (os::DeviceBuffer() > 0)
+                out123_param2(handle_, OUT123_DEVICEBUFFER, 0, os::DeviceBuffer(), nullptr);
             if (out123_open(handle_, drivers_.c_str(), nullptr) != OUT123_OK) return false;
         } else if (started_) {
             out123_stop(handle_); // plays out the previous format's tail

@@ -67,6 +67,11 @@ const char* DefaultDrivers() {
     return "pulse,alsa,oss,jack";
 }
 
+// PulseAudio's own buffering (two seconds by default) is left as it is.
+double DeviceBuffer() {
+    return 0;
+}
+
 void NameThread(const char* name) {
     pthread_setname_np(pthread_self(), name);
 }
