@@ -88,9 +88,10 @@ private:
     LeadClock clock_;
 };
 
-// Paced silence: consumes samples in real time, holding at most kHold of them.
+// Paced silence: consumes samples in real time, holding at most holdMs of them.
 class SilentSink final : public Sink {
 public:
+    explicit SilentSink(long holdMs = 100) : holdMs_(holdMs) {}
     bool start(const Format& format) override {
         frameBytes_ = 2 * format.channels;
         clock_.setRate(format.rate);
@@ -98,7 +99,7 @@ public:
     }
     bool play(const std::uint8_t*, std::size_t bytes) override {
         const std::uint64_t samples = bytes / static_cast<std::size_t>(frameBytes_);
-        const auto hold = static_cast<std::uint64_t>(clock_.rate() / 10); // 100 ms
+        const auto hold = static_cast<std::uint64_t>(clock_.rate() * holdMs_ / 1000);
         const std::uint64_t queued = clock_.queued();
         if (queued + samples > hold)
             std::this_thread::sleep_for(std::chrono::duration<double>(
@@ -111,6 +112,7 @@ public:
     bool live() const override { return true; }
 
 private:
+    long holdMs_;
     int frameBytes_ = 4;
     LeadClock clock_;
 };
@@ -195,6 +197,8 @@ std::unique_ptr<Sink> MakeSink(const std::string& setting, const Format& format)
         sink = std::make_unique<FastSink>();
     else if (setting == "silent")
         sink = std::make_unique<SilentSink>();
+    else if (setting.rfind("silent:", 0) == 0)
+        sink = std::make_unique<SilentSink>(std::clamp(std::atol(setting.c_str() + 7), 0L, 10000L));
     else if (setting.rfind("wav:", 0) == 0)
         sink = std::make_unique<WavSink>(setting.substr(4));
     else
@@ -311,7 +315,19 @@ std::uint64_t Output::takenEnd() {
 
 std::uint64_t Output::heardEnd() {
     std::lock_guard lock(mutex_);
-    return heardEnd_;
+    return heardNow();
+}
+
+std::uint64_t Output::heardNow() const {
+    const double since = std::chrono::duration<double>(Clock::now() - heardAt_).count();
+    const auto played = static_cast<std::uint64_t>(since * static_cast<double>(heardRate_));
+    return std::min(takenEnd_, heardEnd_ + played);
+}
+
+void Output::setHeard(std::uint64_t end, long rate) {
+    heardEnd_ = end;
+    heardAt_ = Clock::now();
+    heardRate_ = rate;
 }
 
 void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
@@ -326,6 +342,22 @@ void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stop
         lock.unlock();
         tick();
         lock.lock();
+    }
+}
+
+void Output::waitHeard(std::uint64_t position, const std::function<bool()>& stopped,
+                       const std::function<std::chrono::milliseconds()>& tick) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // Never past what the device took: a stuck device stops the wait too.
+        const std::uint64_t heard = heardNow();
+        if (heard >= std::min(position, takenEnd_) || heardRate_ <= 0 || stopped()) return;
+        const auto left = std::chrono::duration<double>(static_cast<double>(position - heard) /
+                                                        static_cast<double>(heardRate_));
+        lock.unlock();
+        const auto next = tick();
+        lock.lock();
+        changed_.wait_for(lock, std::min<std::chrono::duration<double>>(left, next), stopped);
     }
 }
 
@@ -348,7 +380,7 @@ void Output::run() {
                 queuedSamples_ -= queue_.front().samples;
                 queue_.pop_front();
             }
-            heardEnd_ = takenEnd_;
+            setHeard(takenEnd_, 0);
             if (sink_) {
                 lock.unlock();
                 sink_->drop();
@@ -372,7 +404,7 @@ void Output::run() {
             lock.unlock();
             if (sink_) sink_->drop();
             lock.lock();
-            heardEnd_ = takenEnd_;
+            setHeard(takenEnd_, 0);
             changed_.notify_all();
             room_.notify_all();
             continue;
@@ -390,7 +422,7 @@ void Output::run() {
                 setting_.clear();
                 continue;
             }
-            if (sink_) heardEnd_ = takenEnd_ - std::min(takenEnd_, sink_->queued());
+            if (sink_) setHeard(takenEnd_ - std::min(takenEnd_, sink_->queued()), format_.rate);
             if (idleLive)
                 changed_.wait_until(lock, lastPlayed + kIdleClose);
             else
@@ -418,7 +450,7 @@ void Output::run() {
         const std::uint64_t queued = sink_->queued();
         lock.lock();
         takenEnd_ += b.samples;
-        heardEnd_ = takenEnd_ - std::min(takenEnd_, queued);
+        setHeard(takenEnd_ - std::min(takenEnd_, queued), format_.rate);
         changed_.notify_all();
         if (queuedSamples_ <= roomAt_) room_.notify_all();
     }

@@ -86,6 +86,10 @@ public:
     // device; calls tick() after each block the device takes meanwhile.
     void waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
                    const std::function<void()>& tick);
+    // Waits until what has been heard reaches position (at most what the device has
+    // taken), or a stop; calls tick() when the time it asked for has passed.
+    void waitHeard(std::uint64_t position, const std::function<bool()>& stopped,
+                   const std::function<std::chrono::milliseconds()>& tick);
 
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -103,6 +107,10 @@ private:
     void run(); // the device thread
     // At exit: the device thread closes the device; waits until it has, at most kExitWait.
     void closeForExit();
+    // What has been heard by now: heardEnd_ as the device thread last saw it, moved on
+    // in real time since, up to what the device has taken.
+    std::uint64_t heardNow() const;
+    void setHeard(std::uint64_t end, long rate);
 
     static constexpr auto kIdleClose = std::chrono::seconds(2);
     static constexpr auto kExitWait = std::chrono::seconds(2);
@@ -127,6 +135,8 @@ private:
     std::uint64_t queuedEnd_ = 0;
     std::uint64_t takenEnd_ = 0;
     std::uint64_t heardEnd_ = 0;
+    std::chrono::steady_clock::time_point heardAt_;
+    long heardRate_ = 0; // 0: nothing plays in real time
     bool dropAsked_ = false;
     std::uint64_t dropBefore_ = 0;  // the drop is of everything queued before this
     std::function<bool()> stopped_; // the lease holder's

@@ -25,6 +25,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// At most this much of a song is left to hear when it ends for the player: time for
+// the next song to start behind it without a gap, and the window does not move on to
+// it long before it sounds.
+constexpr std::chrono::milliseconds kEndLead(250);
+
 // mp3stop moves the generation on; a playback stops once the generation differs from
 // the one it began under: the one mp3gettime stamped into its request, or else the
 // one at mp3play. Never destroyed (playback threads are not joined).
@@ -304,9 +309,13 @@ bool PlayFile(const char* path, HWND window, std::uint64_t generation, const std
         progress.update();
         if (stopped()) break;
     } while (decoder.next(data, bytes));
-    // The song has ended for the player once the device holds its last sample; the
-    // tail plays on while the next song starts behind it.
+    // The song has ended for the player once the device holds its last sample and
+    // little is left to hear: the tail plays on while the next song starts behind it,
+    // and a device that holds a second or more does not end it that much early.
     out.waitTaken(out.queuedEnd(), stopped, [&] { progress.update(); });
+    const auto lead = static_cast<std::uint64_t>(decoder.format().rate) * kEndLead.count() / 1000;
+    const std::uint64_t end = out.queuedEnd();
+    out.waitHeard(end - std::min(end, lead), stopped, tick);
     progress.update();
     if (stopped()) out.drop();
     return true;

@@ -374,6 +374,16 @@ TEST(Play, PacedSilenceTakesTheSongsTime) {
     EXPECT_GE(w.messages()[2].at - started, 700ms);
 }
 
+TEST(Play, EndsWithAQuarterSecondLeftWhateverTheDeviceHolds) {
+    UseOutput("silent:2000"); // takes two seconds ahead of what is heard
+    Window w;
+    const auto started = Clock::now();
+    StartPlay(Ansi(Get("cbr22m").path), w.hwnd()); // 1 s
+    ASSERT_TRUE(w.waitEnded());
+    EXPECT_GE(w.messages().back().at - started, 700ms);
+    EXPECT_EQ(w.count(MP3_MSG_ENDED), 1);
+}
+
 TEST(Stop, EndsThePlayingSongAndNoLaterOne) {
     UseOutput("silent");
     Window w;
