@@ -12,37 +12,6 @@
 namespace mp3 {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// What a device that plays in real time still holds: what was handed over, less what
-// the clock says it has played since. An underrun starts the clock again.
-class LeadClock {
-public:
-    void setRate(long rate) {
-        rate_ = rate;
-        clear();
-    }
-    void clear() {
-        pending_ = 0;
-        at_ = Clock::now();
-    }
-    std::uint64_t queued() const {
-        const double elapsed = std::chrono::duration<double>(Clock::now() - at_).count();
-        const auto played = static_cast<std::uint64_t>(elapsed * static_cast<double>(rate_));
-        return pending_ > played ? pending_ - played : 0;
-    }
-    void add(std::uint64_t samples) {
-        pending_ = queued() + samples;
-        at_ = Clock::now();
-    }
-    long rate() const { return rate_; }
-
-private:
-    long rate_ = 1;
-    std::uint64_t pending_ = 0;
-    Clock::time_point at_ = Clock::now();
-};
-
 class DeviceSink final : public Sink {
 public:
     explicit DeviceSink(std::string drivers) : drivers_(std::move(drivers)) {}
@@ -54,8 +23,8 @@ public:
             handle_ = out123_new();
             if (!handle_) return false;
             out123_param2(handle_, OUT123_ADD_FLAGS, OUT123_QUIET, 0, nullptr);
-            if (os::DeviceBuffer() > 0)
-                out123_param2(handle_, OUT123_DEVICEBUFFER, 0, os::DeviceBuffer(), nullptr);
+            if (const double seconds = os::DeviceBuffer(); seconds > 0)
+                out123_param2(handle_, OUT123_DEVICEBUFFER, 0, seconds, nullptr);
             if (out123_open(handle_, drivers_.c_str(), nullptr) != OUT123_OK) return false;
         } else if (started_) {
             out123_stop(handle_); // plays out the previous format's tail
@@ -319,15 +288,7 @@ std::uint64_t Output::heardEnd() {
 }
 
 std::uint64_t Output::heardNow() const {
-    const double since = std::chrono::duration<double>(Clock::now() - heardAt_).count();
-    const auto played = static_cast<std::uint64_t>(since * static_cast<double>(heardRate_));
-    return std::min(takenEnd_, heardEnd_ + played);
-}
-
-void Output::setHeard(std::uint64_t end, long rate) {
-    heardEnd_ = end;
-    heardAt_ = Clock::now();
-    heardRate_ = rate;
+    return takenEnd_ - std::min(takenEnd_, unheard_.queued());
 }
 
 void Output::waitTaken(std::uint64_t position, const std::function<bool()>& stopped,
@@ -351,9 +312,9 @@ void Output::waitHeard(std::uint64_t position, const std::function<bool()>& stop
     for (;;) {
         // Never past what the device took: a stuck device stops the wait too.
         const std::uint64_t heard = heardNow();
-        if (heard >= std::min(position, takenEnd_) || heardRate_ <= 0 || stopped()) return;
+        if (heard >= std::min(position, takenEnd_) || stopped()) return;
         const auto left = std::chrono::duration<double>(static_cast<double>(position - heard) /
-                                                        static_cast<double>(heardRate_));
+                                                        static_cast<double>(unheard_.rate()));
         lock.unlock();
         const auto next = tick();
         lock.lock();
@@ -380,7 +341,7 @@ void Output::run() {
                 queuedSamples_ -= queue_.front().samples;
                 queue_.pop_front();
             }
-            setHeard(takenEnd_, 0);
+            unheard_.clear();
             if (sink_) {
                 lock.unlock();
                 sink_->drop();
@@ -404,7 +365,7 @@ void Output::run() {
             lock.unlock();
             if (sink_) sink_->drop();
             lock.lock();
-            setHeard(takenEnd_, 0);
+            unheard_.clear();
             changed_.notify_all();
             room_.notify_all();
             continue;
@@ -422,7 +383,7 @@ void Output::run() {
                 setting_.clear();
                 continue;
             }
-            if (sink_) setHeard(takenEnd_ - std::min(takenEnd_, sink_->queued()), format_.rate);
+            if (sink_) unheard_.set(format_.rate, std::min(takenEnd_, sink_->queued()));
             if (idleLive)
                 changed_.wait_until(lock, lastPlayed + kIdleClose);
             else
@@ -450,7 +411,7 @@ void Output::run() {
         const std::uint64_t queued = sink_->queued();
         lock.lock();
         takenEnd_ += b.samples;
-        setHeard(takenEnd_ - std::min(takenEnd_, queued), format_.rate);
+        unheard_.set(format_.rate, std::min(takenEnd_, queued));
         changed_.notify_all();
         if (queuedSamples_ <= roomAt_) room_.notify_all();
     }

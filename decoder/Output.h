@@ -34,6 +34,33 @@ struct Format {
     bool operator==(const Format&) const = default;
 };
 
+// What a device that plays in real time still holds: what was handed over, less what
+// the clock says it has played since. An underrun starts the clock again.
+class LeadClock {
+public:
+    using Clock = std::chrono::steady_clock;
+    void setRate(long rate) { set(rate, 0); }
+    void clear() { set(rate_, 0); }
+    // The device holds `samples` now.
+    void set(long rate, std::uint64_t samples) {
+        rate_ = rate > 0 ? rate : 1;
+        pending_ = samples;
+        at_ = Clock::now();
+    }
+    std::uint64_t queued() const {
+        const double elapsed = std::chrono::duration<double>(Clock::now() - at_).count();
+        const auto played = static_cast<std::uint64_t>(elapsed * static_cast<double>(rate_));
+        return pending_ > played ? pending_ - played : 0;
+    }
+    void add(std::uint64_t samples) { set(rate_, queued() + samples); }
+    long rate() const { return rate_; }
+
+private:
+    long rate_ = 1;
+    std::uint64_t pending_ = 0;
+    Clock::time_point at_ = Clock::now();
+};
+
 // One kind of output: a libout123 device, a WAV file, paced or unpaced silence.
 // Used by the device thread only.
 class Sink {
@@ -107,10 +134,9 @@ private:
     void run(); // the device thread
     // At exit: the device thread closes the device; waits until it has, at most kExitWait.
     void closeForExit();
-    // What has been heard by now: heardEnd_ as the device thread last saw it, moved on
-    // in real time since, up to what the device has taken.
+    // What has been heard by now: what the device has taken, less what it held when the
+    // device thread last looked, run down in real time since.
     std::uint64_t heardNow() const;
-    void setHeard(std::uint64_t end, long rate);
 
     static constexpr auto kIdleClose = std::chrono::seconds(2);
     static constexpr auto kExitWait = std::chrono::seconds(2);
@@ -134,9 +160,7 @@ private:
     std::uint64_t queuedSamples_ = 0; // in queue_
     std::uint64_t queuedEnd_ = 0;
     std::uint64_t takenEnd_ = 0;
-    std::uint64_t heardEnd_ = 0;
-    std::chrono::steady_clock::time_point heardAt_;
-    long heardRate_ = 0; // 0: nothing plays in real time
+    LeadClock unheard_; // of what the device has taken
     bool dropAsked_ = false;
     std::uint64_t dropBefore_ = 0;  // the drop is of everything queued before this
     std::function<bool()> stopped_; // the lease holder's
